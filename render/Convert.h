@@ -1,0 +1,29 @@
+// Conversion of the parameter texts to numbers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Types.h"
+
+namespace wirolot {
+
+// The decimal separator of the current C locale (LC_NUMERIC).
+std::string LocaleDecimalSeparator();
+
+// Reads a decimal number: optional blanks, optional sign, digits with an
+// optional decimal separator, an optional exponent (e or E, optional sign,
+// digits), optional blanks. The value is rounded once, to extended precision.
+// Raises EConvertError for anything else and for values beyond the extended range.
+long double StrToFloat(std::string_view text, std::string_view decimalSeparator);
+long double StrToFloat(std::string_view text);
+
+// StrToFloat rounded to single precision; a value beyond the single range is a
+// conversion error too.
+float StrToSingle(std::string_view text, std::string_view decimalSeparator);
+
+// Converts the nine texts in parameter order; the first bad text is the one reported.
+TRenderParams ConvertTexts(const TParamTexts& texts, std::string_view decimalSeparator);
+TRenderParams ConvertTexts(const TParamTexts& texts);
+
+}  // namespace wirolot

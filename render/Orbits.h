@@ -1,0 +1,89 @@
+// The orbit rules of the two commands, in the exact arithmetic of the
+// reference: single-precision storage, extended-precision intermediates.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "Types.h"
+
+namespace wirolot {
+
+struct TOrbitPoint {
+  float zr, zi;
+};
+
+enum class TOrbitKind { Mandelbrot, Julia };
+
+// No orbit runs past the last value of its 32-bit step counter.
+constexpr std::int32_t kMaxSteps = std::numeric_limits<std::int32_t>::max();
+
+// An orbit goes on only while strictly inside the box; a NaN is outside.
+inline bool Inside(TOrbitPoint z, const TComplexRect& box) {
+  return z.zr > box.Cremin && z.zr < box.Cremax && z.zi > box.Cimmin && z.zi < box.Cimmax;
+}
+
+// z <- z^2 + c with c the sample, starting at 0.
+struct TMandelbrotOrbit {
+  static constexpr TOrbitKind kKind = TOrbitKind::Mandelbrot;
+
+  static TOrbitPoint Start(float, float) { return {0.0f, 0.0f}; }
+
+  static TOrbitPoint Step(TOrbitPoint z, float re, float im) {
+    const long double zr = z.zr, zi = z.zi;
+    return {float((zr * zr - zi * zi) + re), float((2 * zr) * zi + im)};
+  }
+
+  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) > csample; }
+
+  // The first count at which CountTest holds, or kMaxSteps if none does.
+  static std::int32_t StepLimit(float csample) {
+    if (!(csample < float(kMaxSteps))) return kMaxSteps;  // 2^31 and above, NaN
+    if (csample < 1) return 1;
+    return std::int32_t(std::floor(csample)) + 1;
+  }
+};
+
+// z <- z (z^2 + c) with c fixed, starting at the sample.
+struct TJuliaOrbit {
+  static constexpr TOrbitKind kKind = TOrbitKind::Julia;
+  static constexpr float kCre = 2.04f;   // 0x40028F5C
+  static constexpr float kCim = -0.2f;   // 0xBE4CCCCD
+
+  static TOrbitPoint Start(float re, float im) { return {re, im}; }
+
+  static TOrbitPoint Step(TOrbitPoint z, float, float) {
+    const long double zr = z.zr, zi = z.zi;
+    const long double p = (zr * zr - zi * zi) + kCre;
+    const long double q = (2 * zr) * zi + kCim;
+    return {float(p * zr - q * zi), float(p * zi + q * zr)};
+  }
+
+  // Equality for every limit the counter can meet on its way up from 1; a
+  // limit it would step over (zero, negative, fractional) ends the orbit at
+  // the first count above it instead of never.
+  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) >= csample; }
+
+  static std::int32_t StepLimit(float csample) {
+    if (!(csample <= float(kMaxSteps))) return kMaxSteps;  // above 2^31 - 1, NaN
+    if (csample <= 1) return 1;
+    const float limit = std::ceil(csample);
+    return limit >= float(kMaxSteps) ? kMaxSteps : std::int32_t(limit);
+  }
+};
+
+// Step count of one sample, iterated exactly as stated, one step at a time.
+template <class Orbit>
+std::int32_t OrbitSteps(float re, float im, const TComplexRect& box, float csample) {
+  TOrbitPoint z = Orbit::Start(re, im);
+  for (std::int32_t n = 1;; ++n) {
+    z = Orbit::Step(z, re, im);
+    if (Orbit::CountTest(n, csample) || n == kMaxSteps || !Inside(z, box)) return n;
+  }
+}
+
+// Pen colour for a step count: n * 0x1010 modulo 2^32.
+constexpr TColor ColorOf(std::int32_t n) { return TColor(std::uint32_t(n) * 4112u); }
+
+}  // namespace wirolot

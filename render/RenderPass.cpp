@@ -1,0 +1,48 @@
+#include "RenderPass.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "Convert.h"
+#include "Orbits.h"
+#include "Walk.h"
+
+namespace wirolot {
+
+namespace {
+// Rows computed together between two progress reports.
+constexpr std::size_t kBandRows = 8;
+}  // namespace
+
+void RenderPass(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
+                const TOrbitCounter& countOrbits) {
+  const int width = surface.Width(), height = surface.Height();
+  surface.FillRect({0, 0, width, height}, 0);
+
+  const TRenderParams params = ConvertTexts(texts);
+  const TWalk walk = PlanWalk(params.Region, width, height);
+
+  std::vector<float> bandIm;
+  std::vector<std::int32_t> counts;
+  for (std::size_t band = 0; band < walk.VisibleRows; band += kBandRows) {
+    const std::size_t rows = std::min(kBandRows, walk.VisibleRows - band);
+    bandIm.resize(rows);
+    for (std::size_t j = 0; j < rows; ++j) bandIm[j] = walk.Rows[band + j].Im;
+    counts.resize(rows * walk.Re.size());
+    countOrbits(params, walk.Re, bandIm, counts.data());
+
+    for (std::size_t j = 0; j < rows; ++j) {
+      sink.SetPosition(walk.Rows[band + j].Progress);
+      const int py = int(band + j) + 1;
+      for (std::size_t i = 0; i < walk.Re.size(); ++i) {
+        const int px = int(i) + 1;
+        surface.SetPenColor(ColorOf(counts[j * walk.Re.size() + i]));
+        surface.MoveTo(px, py);
+        surface.LineTo(px + 1, py + 1);
+      }
+    }
+  }
+  for (std::size_t j = walk.VisibleRows; j < walk.Rows.size(); ++j) sink.SetPosition(walk.Rows[j].Progress);
+}
+
+}  // namespace wirolot

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need.
+set -euo pipefail
+packages=(
+  cmake g++ make pkg-config
+  qt6-base-dev libgl-dev fonts-dejavu-core
+  libhwy-dev libomp-dev
+  libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  locales
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi

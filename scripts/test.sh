@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: the normal build, the
+# sanitizer build, and a bounded fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+cmake --preset default
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+
+cmake --preset sanitize
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
+
+if [ -f scripts/fuzz.sh ]; then bash scripts/fuzz.sh; fi
