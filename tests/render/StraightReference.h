@@ -1,0 +1,63 @@
+// An independent, literal rendering of a picture: the textbook loops with
+// extended-precision intermediates, written without the renderer's code.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "Types.h"
+
+namespace wirolot::testing {
+
+struct TStraightPicture {
+  int Width, Height;
+  std::vector<std::uint32_t> Pixels;  // 0x00BBGGRR, row-major
+  std::vector<int> Progress;          // one position per row walked
+  std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
+};
+
+// Text conversion is left to strtold in the C locale. A walk longer than
+// maxSamples aborts the test rather than hang.
+inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H,
+                                       long maxSamples = 50'000'000) {
+  float v[9];
+  for (int i = 0; i < 9; ++i) v[i] = float(std::strtold(t[i].c_str(), nullptr));
+  const float reMin = v[0], reMax = v[1], imMin = v[2], imMax = v[3];
+  const float bReMin = v[4], bReMax = v[5], bImMin = v[6], bImMax = v[7], cs = v[8];
+  TStraightPicture pic{W, H, std::vector<std::uint32_t>(std::size_t(W) * H, 0), {}};
+
+  const float dRe = float(((long double)reMax - reMin) / W);
+  const float dIm = float(((long double)imMax - imMin) / H);
+  long samples = 0;
+  int py = 0;
+  for (float im = imMin; im < imMax; im = float((long double)im + dIm)) {
+    ++py;
+    pic.Progress.push_back(int(((long double)im - imMin) * 100 / ((long double)imMax - imMin)));
+    int px = 0;
+    for (float re = reMin; re < reMax; re = float((long double)re + dRe)) {
+      ++px;
+      if (++samples > maxSamples) std::abort();
+      float zr = julia ? re : 0.0f, zi = julia ? im : 0.0f;
+      int n = 0;
+      for (;;) {
+        const long double x = zr, y = zi;
+        if (julia) {
+          const long double p = (x * x - y * y) + 2.04f, q = (2 * x) * y + -0.2f;
+          zr = float(p * x - q * y);
+          zi = float(p * y + q * x);
+        } else {
+          zr = float((x * x - y * y) + re);
+          zi = float((2 * x) * y + im);
+        }
+        ++n;
+        if (julia ? (long double)n == cs : (long double)n > cs) break;
+        if (zr <= bReMin || zr >= bReMax || zi <= bImMin || zi >= bImMax || zr != zr || zi != zi) break;
+      }
+      if (px < W && py < H) pic.Pixels[std::size_t(py) * W + px] = (std::uint32_t(n) * 4112u) & 0xFFFFFFu;
+    }
+  }
+  return pic;
+}
+
+}  // namespace wirolot::testing
