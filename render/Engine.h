@@ -26,6 +26,13 @@ void CountOrbitsReference(const TRenderParams& params, std::span<const float> re
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
                      std::span<const float> im, std::int32_t* counts);
 
+// For the benchmark: the fast engine without its exactness check (double
+// steps only, so an occasional count may differ), and the number of lane steps
+// the fast engine has recomputed exactly so far in this process.
+void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
+                          std::span<const float> im, std::int32_t* counts);
+std::uint64_t FastEngineFallbackSteps();
+
 template <class Orbit>
 void CountOrbits(TEngine engine, const TRenderParams& params, std::span<const float> re, std::span<const float> im,
                  std::int32_t* counts) {

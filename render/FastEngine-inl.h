@@ -1,0 +1,222 @@
+// Vector kernels of the fast engine, compiled once per instruction set by
+// FastEngine.cpp through hwy/foreach_target.h.
+#if defined(WIROLOT_RENDER_FAST_ENGINE_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef WIROLOT_RENDER_FAST_ENGINE_INL_H_
+#undef WIROLOT_RENDER_FAST_ENGINE_INL_H_
+#else
+#define WIROLOT_RENDER_FAST_ENGINE_INL_H_
+#endif
+
+#include "hwy/highway.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace wirolot {
+namespace HWY_NAMESPACE {
+namespace {
+
+namespace hn = hwy::HWY_NAMESPACE;
+using D = hn::ScalableTag<double>;
+using V = hn::Vec<D>;
+using M = hn::Mask<D>;
+constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
+
+// Each component of a double step lies within kErr / 2 * (its error weight)
+// of the extended step, with a margin of nearly 2 for the rounding of the
+// bound itself. A float f keeps every value within e of x iff no midpoint
+// next to f lies within e of x; the half-spacing next to f is at least
+// |x| * 2^-25, so |x - f| + 2e <= |x| * 2^-25 suffices. The share of e
+// proportional to |x| moves to the right-hand side as kRoom.
+constexpr double kErr = 0x1p-51;
+constexpr double kRoom = 0x1p-25 - kErr;
+
+V ToSingle(D d, V x) { return hn::PromoteTo(d, hn::DemoteTo(hn::Rebind<float, D>(), x)); }
+
+// True where every value within (weight * kErr + |x| * kErr) / 2 of x rounds to
+// the float fx. NaN and infinite x or fx fail.
+M Certain(D d, V x, V fx, V weighted) {
+  return hn::Le(hn::Add(hn::Abs(hn::Sub(x, fx)), weighted), hn::Mul(hn::Set(d, kRoom), hn::Abs(x)));
+}
+
+// The lanes' orbit state: point, sample and step count, all held in doubles.
+struct TLanes {
+  V Zr, Zi, Re, Im, N;
+};
+
+// One step of every lane, each component rounded to single. Returns the lanes
+// whose step could differ from the extended one (none unless kCertify).
+template <bool kCertify>
+M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
+  const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
+  // zr2, zi2 and the product are exact: x errs by both roundings, y by one.
+  const V x = hn::Add(hn::Sub(zr2, zi2), s.Re);
+  const V y = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), s.Im);
+  zr = ToSingle(d, x);
+  zi = ToSingle(d, y);
+  if constexpr (!kCertify) return hn::FirstN(d, 0);
+  const V weight = hn::Mul(hn::Set(d, kErr), hn::Add(zr2, zi2));
+  return hn::Not(hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, hn::Zero(d))));
+}
+
+template <bool kCertify>
+M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
+  const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
+  const V p = hn::Add(hn::Sub(zr2, zi2), hn::Set(d, TJuliaOrbit::kCre));
+  const V q = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), hn::Set(d, TJuliaOrbit::kCim));
+  const V x = hn::Sub(hn::Mul(p, s.Zr), hn::Mul(q, s.Zi));
+  const V y = hn::Add(hn::Mul(p, s.Zi), hn::Mul(q, s.Zr));
+  zr = ToSingle(d, x);
+  zi = ToSingle(d, y);
+  if constexpr (!kCertify) return hn::FirstN(d, 0);
+  // Either component errs by at most (|zr| (|A| + 2|p|) + 2|q| |zi'| + |result|)
+  // units of the two roundings, A = zr2 - zi2, |zi'| the other coordinate; with
+  // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so the
+  // weight is at most (|zr| + |zi|) (5m + 4.5) + |result|.
+  const V m = hn::Add(zr2, zi2);
+  const V spread = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::Add(hn::Mul(hn::Set(d, 5.0), m), hn::Set(d, 4.5)));
+  const V weight = hn::Mul(hn::Set(d, kErr), spread);
+  return hn::Not(hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight)));
+}
+
+// The exact rule for the lanes whose double step is not certain.
+template <class Orbit>
+HWY_NOINLINE void StepExactly(D d, M lanes, const TLanes& s, V& zr, V& zi) {
+  alignas(64) double old[4][kMaxLanes], next[2][kMaxLanes];
+  hn::Store(s.Zr, d, old[0]);
+  hn::Store(s.Zi, d, old[1]);
+  hn::Store(s.Re, d, old[2]);
+  hn::Store(s.Im, d, old[3]);
+  hn::Store(zr, d, next[0]);
+  hn::Store(zi, d, next[1]);
+  alignas(8) std::uint8_t bits[8] = {};
+  hn::StoreMaskBits(d, lanes, bits);
+  for (std::size_t l = 0; l < hn::Lanes(d); ++l) {
+    if (!(bits[l / 8] >> (l % 8) & 1)) continue;
+    const TOrbitPoint z = Orbit::Step({float(old[0][l]), float(old[1][l])}, float(old[2][l]), float(old[3][l]));
+    next[0][l] = z.zr;
+    next[1][l] = z.zi;
+  }
+  zr = hn::Load(d, next[0]);
+  zi = hn::Load(d, next[1]);
+}
+
+// The lanes in memory, where finished orbits hand their count over and take
+// the next sample.
+template <class Orbit>
+class TLaneStore {
+ public:
+  TLaneStore(const TFastJob& job, TSampleSupply& supply) : job_(job), supply_(supply) {}
+
+  void Save(D d, const TLanes& s) {
+    hn::Store(s.Zr, d, zr_);
+    hn::Store(s.Zi, d, zi_);
+    hn::Store(s.Re, d, re_);
+    hn::Store(s.Im, d, im_);
+    hn::Store(s.N, d, n_);
+  }
+  TLanes Load(D d) const {
+    return {hn::Load(d, zr_), hn::Load(d, zi_), hn::Load(d, re_), hn::Load(d, im_), hn::Load(d, n_)};
+  }
+
+  // Records the counts of the lanes in `done` and restarts them on new
+  // samples. Lanes left without an orbit mirror one that has, so that they
+  // end with it. False when no lane has an orbit left.
+  bool Refill(D d, M done) {
+    alignas(8) std::uint8_t bits[8] = {};
+    hn::StoreMaskBits(d, done, bits);
+    const std::size_t lanes = hn::Lanes(d);
+    bool idle = false;
+    for (std::size_t l = 0; l < lanes; ++l) {
+      if (!(bits[l / 8] >> (l % 8) & 1)) continue;
+      if (live_[l]) job_.Counts[slot_[l]] = std::int32_t(n_[l]);
+      TSample sample;
+      live_[l] = supply_.Next(sample);
+      if (!live_[l]) {
+        idle = true;
+        continue;
+      }
+      slot_[l] = sample.Slot;
+      const TOrbitPoint z = Orbit::Start(sample.Re, sample.Im);
+      zr_[l] = z.zr;
+      zi_[l] = z.zi;
+      re_[l] = sample.Re;
+      im_[l] = sample.Im;
+      n_[l] = 0;
+    }
+    if (!idle) return true;
+    const bool* source = std::find(live_, live_ + lanes, true);
+    if (source == live_ + lanes) return false;
+    const std::size_t s = std::size_t(source - live_);
+    for (std::size_t l = 0; l < lanes; ++l)
+      if (!live_[l]) {
+        zr_[l] = zr_[s];
+        zi_[l] = zi_[s];
+        re_[l] = re_[s];
+        im_[l] = im_[s];
+        n_[l] = n_[s];
+      }
+    return true;
+  }
+
+ private:
+  const TFastJob& job_;
+  TSampleSupply& supply_;
+  alignas(64) double zr_[kMaxLanes] = {}, zi_[kMaxLanes] = {}, re_[kMaxLanes] = {}, im_[kMaxLanes] = {},
+                     n_[kMaxLanes] = {};
+  std::size_t slot_[kMaxLanes] = {};
+  bool live_[kMaxLanes] = {};
+};
+
+template <class Orbit, bool kCertify>
+std::uint64_t RunLanes(const TFastJob& job, TSampleSupply& supply) {
+  const D d;
+  TLaneStore<Orbit> store(job, supply);
+  if (!store.Refill(d, hn::FirstN(d, hn::Lanes(d)))) return 0;
+  TLanes s = store.Load(d);
+
+  const V reMin = hn::Set(d, job.Box.Cremin), reMax = hn::Set(d, job.Box.Cremax);
+  const V imMin = hn::Set(d, job.Box.Cimmin), imMax = hn::Set(d, job.Box.Cimmax);
+  const V limit = hn::Set(d, job.Limit), one = hn::Set(d, 1.0);
+  std::uint64_t fallbacks = 0;
+  for (;;) {
+    V zr, zi;
+    const M uncertain = Step<kCertify>(d, Orbit{}, s, zr, zi);
+    if (kCertify && HWY_UNLIKELY(!hn::AllFalse(d, uncertain))) {
+      StepExactly<Orbit>(d, uncertain, s, zr, zi);
+      fallbacks += hn::CountTrue(d, uncertain);
+    }
+    s.Zr = zr;
+    s.Zi = zi;
+    s.N = hn::Add(s.N, one);
+    const M inside = hn::And(hn::And(hn::Gt(zr, reMin), hn::Lt(zr, reMax)), hn::And(hn::Gt(zi, imMin), hn::Lt(zi, imMax)));
+    const M done = hn::Or(hn::Not(inside), hn::Ge(s.N, limit));
+    if (!hn::AllFalse(d, done)) {
+      store.Save(d, s);
+      if (!store.Refill(d, done)) return fallbacks;
+      s = store.Load(d);
+    }
+  }
+}
+
+template <bool kCertify>
+void Count(TOrbitKind kind, const TFastJob& job) {
+  std::atomic<std::size_t> cursor{0};
+  std::uint64_t fallbacks = 0;
+#pragma omp parallel if (job.Segments() > 1) reduction(+ : fallbacks)
+  {
+    TSampleSupply supply(job, cursor);
+    fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job, supply)
+                                                : RunLanes<TJuliaOrbit, kCertify>(job, supply);
+  }
+  if (fallbacks) gFallbackSteps.fetch_add(fallbacks, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void CountCertified(TOrbitKind kind, const TFastJob& job) { Count<true>(kind, job); }
+void CountUnchecked(TOrbitKind kind, const TFastJob& job) { Count<false>(kind, job); }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace wirolot
+HWY_AFTER_NAMESPACE();
+
+#endif  // include guard toggle
