@@ -1,0 +1,161 @@
+#include "Vcl.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "Wirolot.xpm"
+
+TApplication* Application = nullptr;
+
+namespace {
+// The layout is designed for this text height of the form's font.
+constexpr int kDesignTextHeight = 13;
+constexpr const char* kStandInFamily = "DejaVu Sans";
+}  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : argc_(argc), argv_(argv) { Application = this; }
+
+TApplication::~TApplication() {
+  forms_.clear();
+  qt_.reset();
+  Application = nullptr;
+}
+
+void TApplication::Initialize() {
+  qt_ = std::make_unique<QApplication>(argc_, argv_);
+  QApplication::setWindowIcon(QPixmap(wirolot_xpm));
+}
+
+void TApplication::Run() {
+  if (!mainForm_) return;
+  mainForm_->show();
+  QApplication::exec();
+}
+
+void TApplication::ShowException(const Exception& exception) {
+  const QString message = QString::fromStdString(exception.Message());
+  if (!qApp) {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    return;
+  }
+  QWidget* parent = QApplication::activeWindow();
+  QMessageBox box(QMessageBox::Critical, parent ? parent->windowTitle() : QApplication::applicationName(), message,
+                  QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void TApplication::HandleException() {
+  try {
+    throw;
+  } catch (const Exception& exception) {
+    ShowException(exception);
+  } catch (const std::exception& exception) {
+    ShowException(Exception(exception.what()));
+  } catch (...) {
+    ShowException(Exception(""));
+  }
+}
+
+void TForm::ScaleBy(int m, int d) {
+  const auto scale = [m, d](int v) { return int(std::lround(double(v) * m / d)); };
+  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect r = control->geometry();
+    control->setGeometry(scale(r.x()), scale(r.y()), scale(r.width()), scale(r.height()));
+  }
+  resize(scale(width()), scale(height()));
+}
+
+void TForm::Dispatch(const QString& handler) {
+  const QByteArray signature = handler.toLatin1() + "()";
+  const int index = metaObject()->indexOfMethod(signature.constData());
+  if (index < 0) throw Exception("No handler " + handler.toStdString());
+  // Straight into the moc-generated call of this form's class, so that an
+  // exception from the handler crosses no Qt code.
+  void* args[] = {nullptr};
+  qt_metacall(QMetaObject::InvokeMetaMethod, index, args);
+}
+
+void TForm::Loaded() {
+  QFont form = font();
+  if (QFontInfo(form).family() != form.family()) {
+    form.setFamilies({form.family(), kStandInFamily});
+    setFont(form);
+  }
+  const int textHeight = QFontMetrics(font()).height();
+  if (textHeight != kDesignTextHeight) ScaleBy(textHeight, kDesignTextHeight);
+  for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) label->adjustSize();
+}
+
+TImage::TCanvas::TCanvas(TImage& owner)
+    : TPixelSurface(owner.width(), owner.height()), owner_(owner), bitmap_(owner.size(), QImage::Format_RGB32) {
+  bitmap_.fill(Qt::black);
+}
+
+wirolot::TColor TImage::TCanvas::Pixel(int x, int y) const {
+  const QRgb p = bitmap_.pixel(x, y);
+  return wirolot::RGB(qRed(p), qGreen(p), qBlue(p));
+}
+
+void TImage::TCanvas::Plot(int x, int y, wirolot::TColor color) {
+  reinterpret_cast<QRgb*>(bitmap_.scanLine(y))[x] =
+      qRgb(wirolot::RedOf(color), wirolot::GreenOf(color), wirolot::BlueOf(color));
+  // The area repaints once control is back in the event loop, not on the way
+  // when another control repaints during a pass.
+  if (!changed_) {
+    changed_ = true;
+    QMetaObject::invokeMethod(
+        &owner_,
+        [this] {
+          changed_ = false;
+          owner_.update();
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+TImage::TCanvas* TImage::GetCanvas() {
+  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
+  return canvas_.get();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+  if (!canvas_) return;
+  QPainter(this).drawImage(0, 0, canvas_->Bitmap());
+}
+
+void TProgressBar::SetPosition(int position) {
+  position = std::clamp(position, minimum(), maximum());
+  if (position == value()) return;
+  setValue(position);
+  repaint();
+}
+
+void TEdit::setRightToLeft(bool on) {
+  rightToLeft_ = on;
+  if (on && QLocale::system().textDirection() == Qt::RightToLeft)
+    setLayoutDirection(Qt::RightToLeft);
+  else
+    unsetLayoutDirection();
+}
+
+TButton::TButton(QWidget* parent) : QPushButton(parent) { connect(this, &QAbstractButton::clicked, this, &TButton::Click); }
+
+void TButton::Click() {
+  auto* form = qobject_cast<TForm*>(window());
+  if (!form || onClick_.isEmpty()) return;
+  try {
+    form->Dispatch(onClick_);
+  } catch (...) {
+    Application->HandleException();
+  }
+}

@@ -1,0 +1,16 @@
+// Entry routine.
+#include "Mandelbrot.h"
+
+int main(int argc, char* argv[]) {
+  TApplication application(argc, argv);
+  try {
+    Application->Initialize();
+    Application->CreateForm(&Form1);
+    Application->Run();
+  } catch (const Exception& exception) {
+    Application->ShowException(exception);
+  } catch (...) {
+    Application->ShowException(Exception(""));
+  }
+  return 0;
+}
