@@ -20,21 +20,22 @@ using V = hn::Vec<D>;
 using M = hn::Mask<D>;
 constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
 
-// Each component of a double step lies within kErr / 2 * (its error weight)
-// of the extended step, with a margin of nearly 2 for the rounding of the
-// bound itself. A float f keeps every value within e of x iff no midpoint
-// next to f lies within e of x; the half-spacing next to f is at least
-// |x| * 2^-25, so |x - f| + 2e <= |x| * 2^-25 suffices. The share of e
-// proportional to |x| moves to the right-hand side as kRoom.
+// A component x of a double step lies within e = kErr / 2 * (w + |x|) of the
+// extended one, w its error weight, with a margin of nearly 2 for the rounding
+// of the bound itself. The float fx nearest x is the extended result too if
+// no midpoint next to fx lies within e of x: |x - fx| + 2e <= 2^-24 * P,
+// P = 2^floor(log2 |x|), suffices (also next to a power of two, and in the
+// float subnormal range, where it is stricter than needed). With |x| < 2P the
+// share of |x| moves to the right: |x - fx| + kErr * w <= (2^-24 - 2 kErr) P.
 constexpr double kErr = 0x1p-51;
-constexpr double kRoom = 0x1p-25 - kErr;
+constexpr double kRoom = 0x1p-24 - 2 * kErr;
 
 V ToSingle(D d, V x) { return hn::PromoteTo(d, hn::DemoteTo(hn::Rebind<float, D>(), x)); }
 
-// True where every value within (weight * kErr + |x| * kErr) / 2 of x rounds to
-// the float fx. NaN and infinite x or fx fail.
+// P of x: its exponent bits alone; 0 for 0. NaN and infinite x or fx fail.
 M Certain(D d, V x, V fx, V weighted) {
-  return hn::Le(hn::Add(hn::Abs(hn::Sub(x, fx)), weighted), hn::Mul(hn::Set(d, kRoom), hn::Abs(x)));
+  const V binade = hn::And(x, hn::BitCast(d, hn::Set(hn::RebindToUnsigned<D>(), 0x7FF0000000000000ull)));
+  return hn::Le(hn::Add(hn::Abs(hn::Sub(x, fx)), weighted), hn::Mul(hn::Set(d, kRoom), binade));
 }
 
 // The lanes' orbit state: point, sample and step count, all held in doubles.

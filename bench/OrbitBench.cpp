@@ -1,0 +1,195 @@
+// Orbit engines side by side: the extended-precision reference, a plain scalar
+// double loop, the vector kernel without its exactness check, and the fast
+// engine; on sample grids and on whole pictures. Reports orbit steps per second
+// and, at the end, how the fast engine compares.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "Engine.h"
+#include "Fractals.h"
+#include "RenderPass.h"
+#include "Walk.h"
+
+namespace wirolot {
+namespace {
+
+// Inexact: every step in double precision, one sample at a time.
+template <class Orbit>
+TOrbitPoint DoubleStep(TOrbitPoint z, float re, float im) {
+  const double zr = z.zr, zi = z.zi;
+  if constexpr (Orbit::kKind == TOrbitKind::Mandelbrot) {
+    return {float((zr * zr - zi * zi) + re), float((zr + zr) * zi + im)};
+  } else {
+    const double p = (zr * zr - zi * zi) + TJuliaOrbit::kCre, q = (zr + zr) * zi + TJuliaOrbit::kCim;
+    return {float(p * zr - q * zi), float(p * zi + q * zr)};
+  }
+}
+
+template <class Orbit>
+void CountOrbitsScalarDouble(const TRenderParams& params, std::span<const float> re, std::span<const float> im,
+                             std::int32_t* counts) {
+  const std::int32_t limit = Orbit::StepLimit(params.Csample);
+  for (std::size_t j = 0; j < im.size(); ++j)
+    for (std::size_t i = 0; i < re.size(); ++i) {
+      TOrbitPoint z = Orbit::Start(re[i], im[j]);
+      std::int32_t n = 0;
+      do {
+        z = DoubleStep<Orbit>(z, re[i], im[j]);
+        ++n;
+      } while (n < limit && Inside(z, params.Box));
+      counts[j * re.size() + i] = n;
+    }
+}
+
+enum class TKernel { Reference, ScalarDouble, UncheckedSimd, Fast };
+const char* const kKernelNames[] = {"reference", "scalar_double", "unchecked_simd", "fast"};
+
+template <class Orbit>
+TOrbitCounter Counter(TKernel kernel) {
+  switch (kernel) {
+    case TKernel::Reference:
+      return CountOrbitsReference<Orbit>;
+    case TKernel::ScalarDouble:
+      return CountOrbitsScalarDouble<Orbit>;
+    case TKernel::UncheckedSimd:
+      return [](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
+        CountOrbitsUnchecked(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), re, im, counts);
+      };
+    case TKernel::Fast:
+      break;
+  }
+  return [](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
+    CountOrbitsFast(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), re, im, counts);
+  };
+}
+
+// A grid of samples walked as a pass walks it.
+struct TGrid {
+  std::string Name;
+  TRenderParams Params;
+  int Width, Height;
+  // The slow scalar kernels take only every this many rows.
+  int ScalarRowStride;
+};
+
+const TComplexRect kDefaultView{-3, 3, -2, 2};
+const TGrid kGrids[] = {
+    {"default", {kDefaultView, kDefaultView, 15}, 487, 409, 1},
+    {"interior_c1000", {{-1.5f, 0.5f, -1.0f, 1.0f}, kDefaultView, 1000}, 320, 240, 8},
+    {"interior_c100000", {{-1.5f, 0.5f, -1.0f, 1.0f}, kDefaultView, 100000}, 160, 120, 40},
+};
+// The Julia map has no interior beyond its fixed point 0; its long orbits
+// start close to 0.
+const TGrid kJuliaGrids[] = {
+    {"default", {kDefaultView, kDefaultView, 15}, 487, 409, 1},
+    {"near_zero_c1000", {{-1e-3f, 1e-3f, -1e-3f, 1e-3f}, kDefaultView, 1000}, 320, 240, 4},
+    {"near_zero_c100000", {{-1e-6f, 1e-6f, -1e-6f, 1e-6f}, kDefaultView, 100000}, 320, 240, 4},
+};
+
+std::map<std::string, double> gStepsPerSecond;
+
+// Steps per second, and for the fast engine the share of lane steps it had to
+// recompute exactly, given the steps of one iteration and the recomputed
+// steps counted before the first.
+void Report(benchmark::State& state, TKernel kernel, double steps, std::uint64_t fallbacksBefore) {
+  state.counters["steps/s"] = benchmark::Counter(steps, benchmark::Counter::kIsIterationInvariantRate);
+  if (kernel == TKernel::Fast)
+    state.counters["recomputed"] =
+        double(FastEngineFallbackSteps() - fallbacksBefore) / (steps * double(state.iterations()));
+}
+
+template <class Orbit>
+void BM_Grid(benchmark::State& state, const TGrid& grid, TKernel kernel) {
+  // Width + 1 and height + 1 so that the walk keeps width x height samples.
+  const TWalk walk = PlanWalk(grid.Params.Region, grid.Width + 1, grid.Height + 1);
+  const bool scalar = kernel == TKernel::Reference || kernel == TKernel::ScalarDouble;
+  std::vector<float> im;
+  for (std::size_t j = 0; j < walk.VisibleRows; j += scalar ? grid.ScalarRowStride : 1) im.push_back(walk.Rows[j].Im);
+  std::vector<std::int32_t> counts(walk.Re.size() * im.size());
+  const TOrbitCounter count = Counter<Orbit>(kernel);
+  const std::uint64_t fallbacks = FastEngineFallbackSteps();
+  for (auto _ : state) {
+    count(grid.Params, walk.Re, im, counts.data());
+    benchmark::DoNotOptimize(counts.data());
+  }
+  Report(state, kernel, double(std::accumulate(counts.begin(), counts.end(), std::int64_t(0))), fallbacks);
+}
+
+// A whole picture of the defaults, painted on an in-memory surface.
+template <class Orbit>
+void BM_Picture(benchmark::State& state, TKernel kernel) {
+  TBitmapSurface surface(4000, 3000);
+  struct : IProgressSink {
+    void SetPosition(int) override {}
+  } sink;
+  const TOrbitCounter count = Counter<Orbit>(kernel);
+  std::int64_t steps = 0;
+  const TOrbitCounter counting = [&](const TRenderParams& p, std::span<const float> re, std::span<const float> im,
+                                     std::int32_t* counts) {
+    count(p, re, im, counts);
+    steps = std::accumulate(counts, counts + re.size() * im.size(), steps);
+  };
+  const std::uint64_t fallbacks = FastEngineFallbackSteps();
+  for (auto _ : state) {
+    steps = 0;
+    RenderPass(surface, kDefaultTexts, sink, counting);
+  }
+  Report(state, kernel, double(steps), fallbacks);
+}
+
+template <class Orbit>
+void Register(const char* command, std::span<const TGrid> grids) {
+  for (int k = 0; k < 4; ++k) {
+    const TKernel kernel = TKernel(k);
+    for (const TGrid& grid : grids) {
+      const std::string name = std::string(command) + "/" + grid.Name + "/" + kKernelNames[k];
+      benchmark::RegisterBenchmark(name.c_str(), BM_Grid<Orbit>, grid, kernel)->UseRealTime()->MinTime(0.3);
+    }
+    const std::string name = std::string(command) + "/picture_4000x3000/" + kKernelNames[k];
+    benchmark::RegisterBenchmark(name.c_str(), BM_Picture<Orbit>, kernel)
+        ->UseRealTime()
+        ->Iterations(kernel == TKernel::Reference || kernel == TKernel::ScalarDouble ? 1 : 3);
+  }
+}
+
+// Console output as usual, and each run's steps per second kept for the ratios.
+class TRatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (auto c = run.counters.find("steps/s"); c != run.counters.end())
+        gStepsPerSecond[run.run_name.function_name] = c->second;
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+void PrintRatios() {
+  std::printf("\n%-36s %12s %16s\n", "workload", "fast/ref", "fast/unchecked");
+  for (const auto& [name, fast] : gStepsPerSecond) {
+    const std::string suffix = "/fast";
+    if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix)) continue;
+    const std::string workload = name.substr(0, name.size() - suffix.size());
+    const double ref = gStepsPerSecond[workload + "/reference"];
+    const double unchecked = gStepsPerSecond[workload + "/unchecked_simd"];
+    std::printf("%-36s %11.1fx %15.2fx\n", workload.c_str(), fast / ref, fast / unchecked);
+  }
+}
+
+}  // namespace
+}  // namespace wirolot
+
+int main(int argc, char** argv) {
+  using namespace wirolot;
+  Register<TMandelbrotOrbit>("mandelbrot", kGrids);
+  Register<TJuliaOrbit>("julia", kJuliaGrids);
+  benchmark::Initialize(&argc, argv);
+  TRatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  PrintRatios();
+}
