@@ -25,11 +25,8 @@ constexpr const char* kStandInFamily = "DejaVu Sans";
 
 TApplication::TApplication(int& argc, char** argv) : argc_(argc), argv_(argv) { Application = this; }
 
-TApplication::~TApplication() {
-  forms_.clear();
-  qt_.reset();
-  Application = nullptr;
-}
+// The forms go before the Qt application (member order).
+TApplication::~TApplication() { Application = nullptr; }
 
 void TApplication::Initialize() {
   qt_ = std::make_unique<QApplication>(argc_, argv_);
