@@ -33,18 +33,24 @@ constexpr double kRoom = 0x1p-24 - 2 * kErr;
 V ToSingle(D d, V x) { return hn::PromoteTo(d, hn::DemoteTo(hn::Rebind<float, D>(), x)); }
 
 // P of x: its exponent bits alone; 0 for 0. NaN and infinite x or fx fail.
-M Certain(D d, V x, V fx, V weighted) {
+V Room(D d, V x) {
   const V binade = hn::And(x, hn::BitCast(d, hn::Set(hn::RebindToUnsigned<D>(), 0x7FF0000000000000ull)));
-  return hn::Le(hn::Add(hn::Abs(hn::Sub(x, fx)), weighted), hn::Mul(hn::Set(d, kRoom), binade));
+  return hn::Mul(hn::Set(d, kRoom), binade);
 }
+// The bound may be fused: a more exact sum only helps.
+M Certain(D d, V x, V fx, V weight) {
+  return hn::Le(hn::MulAdd(hn::Set(d, kErr), weight, hn::Abs(hn::Sub(x, fx))), Room(d, x));
+}
+// The same for a weight of 0.
+M Certain(D d, V x, V fx) { return hn::Le(hn::Abs(hn::Sub(x, fx)), Room(d, x)); }
 
-// The lanes' orbit state: point, sample and step count, all held in doubles.
+// The lanes' orbit state: point and sample, held in doubles.
 struct TLanes {
-  V Zr, Zi, Re, Im, N;
+  V Zr, Zi, Re, Im;
 };
 
 // One step of every lane, each component rounded to single. Returns the lanes
-// whose step could differ from the extended one (none unless kCertify).
+// whose step is certainly the extended one (all unless kCertify).
 template <bool kCertify>
 M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
   const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
@@ -53,9 +59,8 @@ M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
   const V y = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), s.Im);
   zr = ToSingle(d, x);
   zi = ToSingle(d, y);
-  if constexpr (!kCertify) return hn::FirstN(d, 0);
-  const V weight = hn::Mul(hn::Set(d, kErr), hn::Add(zr2, zi2));
-  return hn::Not(hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, hn::Zero(d))));
+  if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
+  return hn::And(Certain(d, x, zr, hn::Add(zr2, zi2)), Certain(d, y, zi));
 }
 
 template <bool kCertify>
@@ -67,15 +72,14 @@ M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
   const V y = hn::Add(hn::Mul(p, s.Zi), hn::Mul(q, s.Zr));
   zr = ToSingle(d, x);
   zi = ToSingle(d, y);
-  if constexpr (!kCertify) return hn::FirstN(d, 0);
+  if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
   // Either component errs by at most (|zr| (|A| + 2|p|) + 2|q| |zi'| + |result|)
   // units of the two roundings, A = zr2 - zi2, |zi'| the other coordinate; with
   // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so the
   // weight is at most (|zr| + |zi|) (5m + 4.5) + |result|.
   const V m = hn::Add(zr2, zi2);
-  const V spread = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::Add(hn::Mul(hn::Set(d, 5.0), m), hn::Set(d, 4.5)));
-  const V weight = hn::Mul(hn::Set(d, kErr), spread);
-  return hn::Not(hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight)));
+  const V weight = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
+  return hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight));
 }
 
 // The exact rule for the lanes whose double step is not certain.
@@ -100,35 +104,47 @@ HWY_NOINLINE void StepExactly(D d, M lanes, const TLanes& s, V& zr, V& zi) {
   zi = hn::Load(d, next[1]);
 }
 
-// The lanes in memory, where finished orbits hand their count over and take
-// the next sample.
+// Independent groups of lanes stepped in turn, so that one group's step
+// overlaps the latency of the other's.
+constexpr std::size_t kGroups = 3;
+
+// All groups' lanes in memory, where finished orbits hand their count over
+// and take the next sample. Groups step in rounds; a lane's step count is the
+// rounds since it started, so the vectors carry no counter.
 template <class Orbit>
 class TLaneStore {
  public:
   TLaneStore(const TFastJob& job, TSampleSupply& supply) : job_(job), supply_(supply) {}
 
-  void Save(D d, const TLanes& s) {
-    hn::Store(s.Zr, d, zr_);
-    hn::Store(s.Zi, d, zi_);
-    hn::Store(s.Re, d, re_);
-    hn::Store(s.Im, d, im_);
-    hn::Store(s.N, d, n_);
+  void Save(D d, std::size_t group, const TLanes& s) {
+    const std::size_t at = group * hn::Lanes(d);
+    hn::Store(s.Zr, d, zr_ + at);
+    hn::Store(s.Zi, d, zi_ + at);
+    hn::Store(s.Re, d, re_ + at);
+    hn::Store(s.Im, d, im_ + at);
   }
-  TLanes Load(D d) const {
-    return {hn::Load(d, zr_), hn::Load(d, zi_), hn::Load(d, re_), hn::Load(d, im_), hn::Load(d, n_)};
+  TLanes Load(D d, std::size_t group) const {
+    const std::size_t at = group * hn::Lanes(d);
+    return {hn::Load(d, zr_ + at), hn::Load(d, zi_ + at), hn::Load(d, re_ + at), hn::Load(d, im_ + at)};
   }
 
-  // Records the counts of the lanes in `done` and restarts them on new
-  // samples. Lanes left without an orbit mirror one that has, so that they
-  // end with it. False when no lane has an orbit left.
-  bool Refill(D d, M done) {
+  // The round at which some lane of the group reaches the limit.
+  std::uint64_t Deadline(std::size_t group) const { return deadline_[group]; }
+
+  // After `round`: records the counts of the group's lanes that left the box
+  // (`outside`) or reached the limit, and restarts them on new samples. Lanes
+  // left without an orbit mirror a lane that has one (its state as last
+  // saved), so they never stall a vector; their steps go unrecorded. False
+  // when no lane of any group has an orbit left.
+  bool Refill(D d, std::size_t group, M outside, std::uint64_t round) {
     alignas(8) std::uint8_t bits[8] = {};
-    hn::StoreMaskBits(d, done, bits);
-    const std::size_t lanes = hn::Lanes(d);
+    hn::StoreMaskBits(d, outside, bits);
+    const std::size_t lanes = hn::Lanes(d), first = group * lanes;
     bool idle = false;
-    for (std::size_t l = 0; l < lanes; ++l) {
-      if (!(bits[l / 8] >> (l % 8) & 1)) continue;
-      if (live_[l]) job_.Counts[slot_[l]] = std::int32_t(n_[l]);
+    for (std::size_t k = 0; k < lanes; ++k) {
+      const std::size_t l = first + k;
+      if (!(bits[k / 8] >> (k % 8) & 1) && round < start_[l] + job_.Limit) continue;
+      if (live_[l]) job_.Counts[slot_[l]] = std::int32_t(round - start_[l]);
       TSample sample;
       live_[l] = supply_.Next(sample);
       if (!live_[l]) {
@@ -141,59 +157,67 @@ class TLaneStore {
       zi_[l] = z.zi;
       re_[l] = sample.Re;
       im_[l] = sample.Im;
-      n_[l] = 0;
+      start_[l] = round;
     }
-    if (!idle) return true;
-    const bool* source = std::find(live_, live_ + lanes, true);
-    if (source == live_ + lanes) return false;
-    const std::size_t s = std::size_t(source - live_);
-    for (std::size_t l = 0; l < lanes; ++l)
-      if (!live_[l]) {
-        zr_[l] = zr_[s];
-        zi_[l] = zi_[s];
-        re_[l] = re_[s];
-        im_[l] = im_[s];
-        n_[l] = n_[s];
-      }
+    if (idle) {
+      const bool* source = std::find(live_, live_ + kGroups * lanes, true);
+      if (source == live_ + kGroups * lanes) return false;
+      const std::size_t s = std::size_t(source - live_);
+      for (std::size_t l = first; l < first + lanes; ++l)
+        if (!live_[l]) {
+          zr_[l] = zr_[s];
+          zi_[l] = zi_[s];
+          re_[l] = re_[s];
+          im_[l] = im_[s];
+          start_[l] = start_[s];
+        }
+    }
+    deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + std::uint64_t(job_.Limit);
     return true;
   }
 
  private:
+  static constexpr std::size_t kSize = kGroups * kMaxLanes;
   const TFastJob& job_;
   TSampleSupply& supply_;
-  alignas(64) double zr_[kMaxLanes] = {}, zi_[kMaxLanes] = {}, re_[kMaxLanes] = {}, im_[kMaxLanes] = {},
-                     n_[kMaxLanes] = {};
-  std::size_t slot_[kMaxLanes] = {};
-  bool live_[kMaxLanes] = {};
+  alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
+  std::uint64_t start_[kSize] = {};
+  std::size_t slot_[kSize] = {};
+  bool live_[kSize] = {};
+  std::uint64_t deadline_[kGroups] = {};
 };
 
 template <class Orbit, bool kCertify>
 std::uint64_t RunLanes(const TFastJob& job, TSampleSupply& supply) {
   const D d;
   TLaneStore<Orbit> store(job, supply);
-  if (!store.Refill(d, hn::FirstN(d, hn::Lanes(d)))) return 0;
-  TLanes s = store.Load(d);
+  TLanes s[kGroups];
+  for (std::size_t g = 0; g < kGroups; ++g)
+    if (!store.Refill(d, g, hn::FirstN(d, hn::Lanes(d)), 0)) return 0;
+  for (std::size_t g = 0; g < kGroups; ++g) s[g] = store.Load(d, g);
 
   const V reMin = hn::Set(d, job.Box.Cremin), reMax = hn::Set(d, job.Box.Cremax);
   const V imMin = hn::Set(d, job.Box.Cimmin), imMax = hn::Set(d, job.Box.Cimmax);
-  const V limit = hn::Set(d, job.Limit), one = hn::Set(d, 1.0);
   std::uint64_t fallbacks = 0;
-  for (;;) {
-    V zr, zi;
-    const M uncertain = Step<kCertify>(d, Orbit{}, s, zr, zi);
-    if (kCertify && HWY_UNLIKELY(!hn::AllFalse(d, uncertain))) {
-      StepExactly<Orbit>(d, uncertain, s, zr, zi);
-      fallbacks += hn::CountTrue(d, uncertain);
-    }
-    s.Zr = zr;
-    s.Zi = zi;
-    s.N = hn::Add(s.N, one);
-    const M inside = hn::And(hn::And(hn::Gt(zr, reMin), hn::Lt(zr, reMax)), hn::And(hn::Gt(zi, imMin), hn::Lt(zi, imMax)));
-    const M done = hn::Or(hn::Not(inside), hn::Ge(s.N, limit));
-    if (!hn::AllFalse(d, done)) {
-      store.Save(d, s);
-      if (!store.Refill(d, done)) return fallbacks;
-      s = store.Load(d);
+  for (std::uint64_t round = 1;; ++round) {
+    HWY_UNROLL(kGroups)
+    for (std::size_t g = 0; g < kGroups; ++g) {
+      V zr, zi;
+      const M certain = Step<kCertify>(d, Orbit{}, s[g], zr, zi);
+      if (kCertify && HWY_UNLIKELY(!hn::AllTrue(d, certain))) {
+        const M uncertain = hn::Not(certain);
+        StepExactly<Orbit>(d, uncertain, s[g], zr, zi);
+        fallbacks += hn::CountTrue(d, uncertain);
+      }
+      s[g].Zr = zr;
+      s[g].Zi = zi;
+      const M inside =
+          hn::And(hn::And(hn::Gt(zr, reMin), hn::Lt(zr, reMax)), hn::And(hn::Gt(zi, imMin), hn::Lt(zi, imMax)));
+      if (!hn::AllTrue(d, inside) || round >= store.Deadline(g)) {
+        store.Save(d, g, s[g]);
+        if (!store.Refill(d, g, hn::Not(inside), round)) return fallbacks;
+        s[g] = store.Load(d, g);
+      }
     }
   }
 }

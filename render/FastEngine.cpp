@@ -14,7 +14,7 @@ namespace {
 // The samples of one call, handed out to the threads in short row segments.
 struct TFastJob {
   TComplexRect Box;
-  std::int32_t Limit;
+  std::int32_t Limit;  // at least 1: every orbit takes a step
   std::span<const float> Re, Im;
   std::int32_t* Counts;
 
@@ -75,12 +75,12 @@ HWY_EXPORT(CountUnchecked);
 
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
                      std::span<const float> im, std::int32_t* counts) {
-  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, limit, re, im, counts});
+  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), re, im, counts});
 }
 
 void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
                           std::span<const float> im, std::int32_t* counts) {
-  HWY_DYNAMIC_DISPATCH(CountUnchecked)(kind, TFastJob{box, limit, re, im, counts});
+  HWY_DYNAMIC_DISPATCH(CountUnchecked)(kind, TFastJob{box, std::max(limit, 1), re, im, counts});
 }
 
 std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory_order_relaxed); }
