@@ -83,12 +83,12 @@ const TGrid kGrids[] = {
     {"interior_c1000", {{-1.5f, 0.5f, -1.0f, 1.0f}, kDefaultView, 1000}, 320, 240, 8},
     {"interior_c100000", {{-1.5f, 0.5f, -1.0f, 1.0f}, kDefaultView, 100000}, 160, 120, 40},
 };
-// The Julia map has no interior beyond its fixed point 0; its long orbits
-// start close to 0.
+// The Julia map has no interior beyond its repelling fixed point 0; its
+// longest orbits (up to about 140 steps) start closest to 0.
 const TGrid kJuliaGrids[] = {
     {"default", {kDefaultView, kDefaultView, 15}, 487, 409, 1},
-    {"near_zero_c1000", {{-1e-3f, 1e-3f, -1e-3f, 1e-3f}, kDefaultView, 1000}, 320, 240, 4},
-    {"near_zero_c100000", {{-1e-6f, 1e-6f, -1e-6f, 1e-6f}, kDefaultView, 100000}, 320, 240, 4},
+    {"near_zero_c1000", {{-1e-12f, 1e-12f, -1e-12f, 1e-12f}, kDefaultView, 1000}, 320, 240, 4},
+    {"near_zero_c100000", {{-1e-35f, 1e-35f, -1e-35f, 1e-35f}, kDefaultView, 100000}, 320, 240, 4},
 };
 
 std::map<std::string, double> gStepsPerSecond;

@@ -73,10 +73,10 @@ M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
   zr = ToSingle(d, x);
   zi = ToSingle(d, y);
   if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
-  // Either component errs by at most (|zr| (|A| + 2|p|) + 2|q| |zi'| + |result|)
-  // units of the two roundings, A = zr2 - zi2, |zi'| the other coordinate; with
-  // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so the
-  // weight is at most (|zr| + |zi|) (5m + 4.5) + |result|.
+  // x errs by at most |zr| (|A| + 2|p|) + 2|q| |zi| + |x| units of the two
+  // roundings, A = zr2 - zi2, and y the same with zr and zi swapped. With
+  // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so both
+  // weights are at most (|zr| + |zi|) (5m + 4.5).
   const V m = hn::Add(zr2, zi2);
   const V weight = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
   return hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight));
