@@ -1,6 +1,7 @@
 // The two outputs of a render pass: a picture surface and a progress sink.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -62,6 +63,8 @@ class TPixelSurface : public IPictureSurface {
  protected:
   // Called only for pixels inside the surface.
   virtual void Plot(int x, int y, TColor color) = 0;
+  // Pixels left..right-1 of row y, all inside the surface.
+  virtual void FillSpan(int y, int left, int right, TColor color);
 
  private:
   int width_, height_;
@@ -78,6 +81,9 @@ class TBitmapSurface final : public TPixelSurface {
 
  protected:
   void Plot(int x, int y, TColor color) override { pixels_[std::size_t(y) * Width() + x] = color; }
+  void FillSpan(int y, int left, int right, TColor color) override {
+    std::fill(&pixels_[std::size_t(y) * Width() + left], &pixels_[std::size_t(y) * Width() + right], color);
+  }
 
  private:
   std::vector<TColor> pixels_;
