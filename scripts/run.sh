@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset default
 cmake --build --preset default -j "$(nproc)"
-if [ -x build/app/wirolot ]; then
-  exec build/app/wirolot
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display; start the window under a desktop session or Xvfb (see README.md)" >&2
+  exit 1
 fi
-build/tools/wirolot-render "$@"
+exec build/app/wirolot
