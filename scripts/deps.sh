@@ -18,3 +18,7 @@ if ((${#missing[@]})); then
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+# A locale with a comma decimal separator, for the conversion tests.
+if ! locale -a 2>/dev/null | grep -qi '^pl_PL\.utf-\?8$'; then
+  localedef -i pl_PL -f UTF-8 pl_PL.UTF-8 || echo "deps.sh: could not generate pl_PL.UTF-8" >&2
+fi
