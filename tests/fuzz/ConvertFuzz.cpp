@@ -1,0 +1,27 @@
+// Any text either converts to a finite float equal to strtold of the same
+// number in C syntax, rounded to single, or raises a short conversion error.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "Convert.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  // The first byte picks the decimal separator.
+  const char* sep = data[0] & 1 ? "," : ".";
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  try {
+    const float value = wirolot::StrToSingle(text, sep);
+    if (!std::isfinite(value)) std::abort();
+    std::string c = text;
+    if (*sep == ',')
+      for (char& ch : c)
+        if (ch == ',') ch = '.';
+    if (float(std::strtold(c.c_str(), nullptr)) != value) std::abort();
+  } catch (const wirolot::EConvertError& e) {
+    if (std::string(e.what()).size() > 120) std::abort();
+  }
+  return 0;
+}
