@@ -8,6 +8,7 @@
 
 #include "Convert.h"
 #include "Fractals.h"
+#include "RecordingSink.h"
 
 namespace wirolot {
 namespace {
@@ -77,10 +78,7 @@ TEST(BadInput, DecimalSeparatorFollowsTheLocale) {
   std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-struct TSink final : IProgressSink {
-  std::vector<int> Positions;
-  void SetPosition(int p) override { Positions.push_back(p); }
-};
+using testing::TRecordingSink;
 
 std::set<TColor> Colours(const TBitmapSurface& s) { return {s.Pixels().begin(), s.Pixels().end()}; }
 
@@ -90,7 +88,7 @@ const TParamTexts kEscaping = {"2", "3", "0", "1", "-3", "3", "-2", "2", "15"};
 
 TEST(BadInput, CsampleBeyondTheCounterOrBelowOne) {
   for (auto draw : {DrawMandelbrot, DrawJulia}) {
-    TSink sink;
+    TRecordingSink sink;
     TBitmapSurface expected(40, 30);
     draw(expected, kEscaping, sink, TEngine::Reference);
     for (const char* cs : {"2147483648", "1e30", "3.4e38"}) {
@@ -143,7 +141,7 @@ TEST(BadInput, ExtremeRegionsAndSurfacesEnd) {
   for (const TParamTexts& t : regions)
     for (auto [w, h] : {std::pair{1, 1}, std::pair{3000, 2}, std::pair{2, 3000}}) {
       TBitmapSurface s(w, h);
-      TSink sink;
+      TRecordingSink sink;
       DrawMandelbrot(s, t, sink);
       DrawJulia(s, t, sink);
       for (int p : sink.Positions) ASSERT_TRUE(p >= 0 && p <= 100);

@@ -8,16 +8,14 @@
 
 #include "Convert.h"
 #include "Fractals.h"
+#include "RecordingSink.h"
 #include "StraightReference.h"
 #include "Walk.h"
 
 namespace wirolot {
 namespace {
 
-struct TRecordingSink final : IProgressSink {
-  std::vector<int> Positions;
-  void SetPosition(int p) override { Positions.push_back(p); }
-};
+using testing::TRecordingSink;
 
 using TDraw = void (*)(IPictureSurface&, const TParamTexts&, IProgressSink&, TEngine);
 
