@@ -30,19 +30,19 @@ constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
 constexpr double kErr = 0x1p-51;
 constexpr double kRoom = 0x1p-24 - 2 * kErr;
 
-V ToSingle(D d, V x) { return hn::PromoteTo(d, hn::DemoteTo(hn::Rebind<float, D>(), x)); }
+HWY_INLINE V ToSingle(D d, V x) { return hn::PromoteTo(d, hn::DemoteTo(hn::Rebind<float, D>(), x)); }
 
 // P of x: its exponent bits alone; 0 for 0. NaN and infinite x or fx fail.
-V Room(D d, V x) {
+HWY_INLINE V Room(D d, V x) {
   const V binade = hn::And(x, hn::BitCast(d, hn::Set(hn::RebindToUnsigned<D>(), 0x7FF0000000000000ull)));
   return hn::Mul(hn::Set(d, kRoom), binade);
 }
 // The bound may be fused: a more exact sum only helps.
-M Certain(D d, V x, V fx, V weight) {
+HWY_INLINE M Certain(D d, V x, V fx, V weight) {
   return hn::Le(hn::MulAdd(hn::Set(d, kErr), weight, hn::Abs(hn::Sub(x, fx))), Room(d, x));
 }
 // The same for a weight of 0.
-M Certain(D d, V x, V fx) { return hn::Le(hn::Abs(hn::Sub(x, fx)), Room(d, x)); }
+HWY_INLINE M Certain(D d, V x, V fx) { return hn::Le(hn::Abs(hn::Sub(x, fx)), Room(d, x)); }
 
 // The lanes' orbit state: point and sample, held in doubles.
 struct TLanes {
@@ -52,7 +52,7 @@ struct TLanes {
 // One step of every lane, each component rounded to single. Returns the lanes
 // whose step is certainly the extended one (all unless kCertify).
 template <bool kCertify>
-M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
+HWY_INLINE M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
   const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
   // zr2, zi2 and the product are exact: x errs by both roundings, y by one.
   const V x = hn::Add(hn::Sub(zr2, zi2), s.Re);
@@ -64,7 +64,7 @@ M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
 }
 
 template <bool kCertify>
-M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
+HWY_INLINE M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
   const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
   const V p = hn::Add(hn::Sub(zr2, zi2), hn::Set(d, TJuliaOrbit::kCre));
   const V q = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), hn::Set(d, TJuliaOrbit::kCim));
@@ -80,6 +80,13 @@ M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
   const V m = hn::Add(zr2, zi2);
   const V weight = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
   return hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight));
+}
+
+// The orbits' first points.
+HWY_INLINE void Start(D d, TMandelbrotOrbit, TLanes& s) { s.Zr = s.Zi = hn::Zero(d); }
+HWY_INLINE void Start(D, TJuliaOrbit, TLanes& s) {
+  s.Zr = s.Re;
+  s.Zi = s.Im;
 }
 
 // The exact rule for the lanes whose double step is not certain.
@@ -104,17 +111,159 @@ HWY_NOINLINE void StepExactly(D d, M lanes, const TLanes& s, V& zr, V& zi) {
   zi = hn::Load(d, next[1]);
 }
 
+// One step of the lanes in `active` (the others may step or not), with the
+// exact rule where the double step is not certain.
+template <class Orbit, bool kCertify>
+HWY_INLINE void Advance(D d, TLanes& s, M active, std::uint64_t& fallbacks) {
+  V zr, zi;
+  const M certain = Step<kCertify>(d, Orbit{}, s, zr, zi);
+  if constexpr (kCertify) {
+    const M uncertain = hn::AndNot(certain, active);
+    if (HWY_UNLIKELY(!hn::AllFalse(d, uncertain))) {
+      StepExactly<Orbit>(d, uncertain, s, zr, zi);
+      fallbacks += hn::CountTrue(d, uncertain);
+    }
+  }
+  s.Zr = zr;
+  s.Zi = zi;
+}
+
+struct TBox {
+  V ReMin, ReMax, ImMin, ImMax;
+  TBox(D d, const TComplexRect& box)
+      : ReMin(hn::Set(d, box.Cremin)), ReMax(hn::Set(d, box.Cremax)), ImMin(hn::Set(d, box.Cimmin)),
+        ImMax(hn::Set(d, box.Cimmax)) {}
+  HWY_INLINE M Inside(const TLanes& s) const {
+    return hn::And(hn::And(hn::Gt(s.Zr, ReMin), hn::Lt(s.Zr, ReMax)), hn::And(hn::Gt(s.Zi, ImMin), hn::Lt(s.Zi, ImMax)));
+  }
+};
+
 // Independent groups of lanes stepped in turn, so that one group's step
 // overlaps the latency of the other's.
 constexpr std::size_t kGroups = 3;
 
+// Most orbits are short. Every sample first runs in lock step with its
+// neighbours for this many rounds; only the orbits still going on then are
+// handed to lanes of their own.
+constexpr std::int32_t kSprintRounds = 32;
+
+// An orbit that outlasted its first rounds: its point after `Steps` steps.
+struct TLongOrbit {
+  double Zr, Zi, Re, Im;
+  std::int64_t Steps;
+  std::size_t Slot;  // index into Counts
+};
+
+// One thread's supply of long orbits: it claims segments, runs each one's
+// samples in lock step, writes the counts of the orbits that end, and keeps
+// the others.
+template <class Orbit, bool kCertify>
+class TOrbitSupply {
+ public:
+  TOrbitSupply(const TFastJob& job, TSegments& segments) : job_(job), segments_(segments), box_(D(), job.Box) {}
+
+  bool Next(TLongOrbit& orbit) {
+    while (queue_.empty()) {
+      std::size_t row, begin, end;
+      if (!segments_.Claim(row, begin, end)) return false;
+      Sprint(row, begin, end);
+    }
+    orbit = queue_.back();
+    queue_.pop_back();
+    return true;
+  }
+
+  std::uint64_t Fallbacks() const { return fallbacks_; }
+
+ private:
+  // A group of lanes on `Count` consecutive samples of a row.
+  struct TGroup {
+    TLanes S;
+    M Live;
+    V Steps;
+    std::size_t Slot, Count;
+    std::int32_t Rounds;
+  };
+
+  // Runs the samples of a segment, each group taking the next ones whenever
+  // all of its orbits have ended or outlasted the first rounds.
+  HWY_NOINLINE void Sprint(std::size_t row, std::size_t begin, std::size_t end) {
+    const D d;
+    const V one = hn::Set(d, 1.0);
+    const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
+    const bool ended = rounds == job_.Limit;
+    TGroup groups[kGroups];
+    std::size_t busy = 0;
+    for (TGroup& g : groups) busy += Take(d, g, row, begin, end);
+    while (busy) {
+      HWY_UNROLL(kGroups)
+      for (TGroup& g : groups) {
+        Advance<Orbit, kCertify>(d, g.S, g.Live, fallbacks_);
+        g.Steps = hn::Add(g.Steps, hn::IfThenElseZero(g.Live, one));
+        g.Live = hn::And(g.Live, box_.Inside(g.S));
+        if (g.Count && (++g.Rounds == rounds || hn::AllFalse(d, g.Live))) {
+          Hand(d, g, ended);
+          busy -= !Take(d, g, row, begin, end);
+        }
+      }
+    }
+  }
+
+  // Starts the group on the samples from `next` on; false if none is left.
+  HWY_INLINE bool Take(D d, TGroup& g, std::size_t row, std::size_t& next, std::size_t end) {
+    const std::size_t lanes = hn::Lanes(d);
+    g.Count = std::min(lanes, end - next);
+    g.Slot = row * job_.Re.size() + next;
+    g.Live = hn::FirstN(d, g.Count);
+    g.Steps = hn::Zero(d);
+    g.Rounds = 0;
+    if (!g.Count) return false;
+    const hn::Rebind<float, D> df;
+    if (g.Count == lanes) {
+      g.S.Re = hn::PromoteTo(d, hn::LoadU(df, job_.Re.data() + next));
+    } else {
+      alignas(64) float re[kMaxLanes] = {};
+      std::copy_n(job_.Re.data() + next, g.Count, re);
+      g.S.Re = hn::PromoteTo(d, hn::Load(df, re));
+    }
+    g.S.Im = hn::Set(d, job_.Im[row]);
+    Start(d, Orbit{}, g.S);
+    next += g.Count;
+    return true;
+  }
+
+  // Writes the group's step counts; keeps the orbits that go on unless the
+  // limit has been reached.
+  HWY_INLINE void Hand(D d, const TGroup& g, bool ended) {
+    alignas(64) double steps[kMaxLanes];
+    hn::Store(g.Steps, d, steps);
+    for (std::size_t l = 0; l < g.Count; ++l) job_.Counts[g.Slot + l] = std::int32_t(steps[l]);
+    if (ended || hn::AllFalse(d, g.Live)) return;
+    alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes];
+    hn::Store(g.S.Zr, d, zr);
+    hn::Store(g.S.Zi, d, zi);
+    hn::Store(g.S.Re, d, re);
+    alignas(8) std::uint8_t bits[8] = {};
+    hn::StoreMaskBits(d, g.Live, bits);
+    const double im = hn::GetLane(g.S.Im);
+    for (std::size_t l = 0; l < g.Count; ++l)
+      if (bits[l / 8] >> (l % 8) & 1) queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + l});
+  }
+
+  const TFastJob& job_;
+  TSegments& segments_;
+  const TBox box_;
+  std::vector<TLongOrbit> queue_;
+  std::uint64_t fallbacks_ = 0;
+};
+
 // All groups' lanes in memory, where finished orbits hand their count over
-// and take the next sample. Groups step in rounds; a lane's step count is the
-// rounds since it started, so the vectors carry no counter.
-template <class Orbit>
+// and take the next one. Groups step in rounds; a lane's step count is the
+// rounds since its orbit started, so the vectors carry no counter.
+template <class Orbit, bool kCertify>
 class TLaneStore {
  public:
-  TLaneStore(const TFastJob& job, TSampleSupply& supply) : job_(job), supply_(supply) {}
+  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply) : job_(job), supply_(supply) {}
 
   void Save(D d, std::size_t group, const TLanes& s) {
     const std::size_t at = group * hn::Lanes(d);
@@ -129,35 +278,36 @@ class TLaneStore {
   }
 
   // The round at which some lane of the group reaches the limit.
-  std::uint64_t Deadline(std::size_t group) const { return deadline_[group]; }
+  std::int64_t Deadline(std::size_t group) const { return deadline_[group]; }
 
   // After `round`: records the counts of the group's lanes that left the box
-  // (`outside`) or reached the limit, and restarts them on new samples. Lanes
+  // (`outside`) or reached the limit, and restarts them on new orbits. Lanes
   // left without an orbit mirror a lane that has one (its state as last
   // saved), so they never stall a vector; their steps go unrecorded. False
   // when no lane of any group has an orbit left.
-  bool Refill(D d, std::size_t group, M outside, std::uint64_t round) {
+  HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, std::int64_t round) {
     alignas(8) std::uint8_t bits[8] = {};
     hn::StoreMaskBits(d, outside, bits);
     const std::size_t lanes = hn::Lanes(d), first = group * lanes;
+    std::uint64_t ending = 0;
+    for (std::size_t k = 0; k < lanes; ++k)
+      if ((bits[k / 8] >> (k % 8) & 1) || round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
     bool idle = false;
-    for (std::size_t k = 0; k < lanes; ++k) {
-      const std::size_t l = first + k;
-      if (!(bits[k / 8] >> (k % 8) & 1) && round < start_[l] + job_.Limit) continue;
+    for (; ending; ending &= ending - 1) {
+      const std::size_t l = first + std::size_t(std::countr_zero(ending));
       if (live_[l]) job_.Counts[slot_[l]] = std::int32_t(round - start_[l]);
-      TSample sample;
-      live_[l] = supply_.Next(sample);
+      TLongOrbit orbit;
+      live_[l] = supply_.Next(orbit);
       if (!live_[l]) {
         idle = true;
         continue;
       }
-      slot_[l] = sample.Slot;
-      const TOrbitPoint z = Orbit::Start(sample.Re, sample.Im);
-      zr_[l] = z.zr;
-      zi_[l] = z.zi;
-      re_[l] = sample.Re;
-      im_[l] = sample.Im;
-      start_[l] = round;
+      zr_[l] = orbit.Zr;
+      zi_[l] = orbit.Zi;
+      re_[l] = orbit.Re;
+      im_[l] = orbit.Im;
+      start_[l] = round - orbit.Steps;
+      slot_[l] = orbit.Slot;
     }
     if (idle) {
       const bool* source = std::find(live_, live_ + kGroups * lanes, true);
@@ -172,50 +322,43 @@ class TLaneStore {
           start_[l] = start_[s];
         }
     }
-    deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + std::uint64_t(job_.Limit);
+    deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
     return true;
   }
 
  private:
   static constexpr std::size_t kSize = kGroups * kMaxLanes;
   const TFastJob& job_;
-  TSampleSupply& supply_;
+  TOrbitSupply<Orbit, kCertify>& supply_;
   alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
-  std::uint64_t start_[kSize] = {};
+  std::int64_t start_[kSize] = {};
   std::size_t slot_[kSize] = {};
   bool live_[kSize] = {};
-  std::uint64_t deadline_[kGroups] = {};
+  std::int64_t deadline_[kGroups] = {};
 };
 
+// Runs the thread's share of the job; returns the lane steps recomputed exactly.
 template <class Orbit, bool kCertify>
-std::uint64_t RunLanes(const TFastJob& job, TSampleSupply& supply) {
+std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
   const D d;
-  TLaneStore<Orbit> store(job, supply);
+  TOrbitSupply<Orbit, kCertify> supply(job, segments);
+  TLaneStore<Orbit, kCertify> store(job, supply);
+  const M all = hn::FirstN(d, hn::Lanes(d));
   TLanes s[kGroups];
   for (std::size_t g = 0; g < kGroups; ++g)
-    if (!store.Refill(d, g, hn::FirstN(d, hn::Lanes(d)), 0)) return 0;
+    if (!store.Refill(d, g, all, 0)) return supply.Fallbacks();
   for (std::size_t g = 0; g < kGroups; ++g) s[g] = store.Load(d, g);
 
-  const V reMin = hn::Set(d, job.Box.Cremin), reMax = hn::Set(d, job.Box.Cremax);
-  const V imMin = hn::Set(d, job.Box.Cimmin), imMax = hn::Set(d, job.Box.Cimmax);
+  const TBox box(d, job.Box);
   std::uint64_t fallbacks = 0;
-  for (std::uint64_t round = 1;; ++round) {
+  for (std::int64_t round = 1;; ++round) {
     HWY_UNROLL(kGroups)
     for (std::size_t g = 0; g < kGroups; ++g) {
-      V zr, zi;
-      const M certain = Step<kCertify>(d, Orbit{}, s[g], zr, zi);
-      if (kCertify && HWY_UNLIKELY(!hn::AllTrue(d, certain))) {
-        const M uncertain = hn::Not(certain);
-        StepExactly<Orbit>(d, uncertain, s[g], zr, zi);
-        fallbacks += hn::CountTrue(d, uncertain);
-      }
-      s[g].Zr = zr;
-      s[g].Zi = zi;
-      const M inside =
-          hn::And(hn::And(hn::Gt(zr, reMin), hn::Lt(zr, reMax)), hn::And(hn::Gt(zi, imMin), hn::Lt(zi, imMax)));
+      Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
+      const M inside = box.Inside(s[g]);
       if (!hn::AllTrue(d, inside) || round >= store.Deadline(g)) {
         store.Save(d, g, s[g]);
-        if (!store.Refill(d, g, hn::Not(inside), round)) return fallbacks;
+        if (!store.Refill(d, g, hn::Not(inside), round)) return fallbacks + supply.Fallbacks();
         s[g] = store.Load(d, g);
       }
     }
@@ -224,14 +367,11 @@ std::uint64_t RunLanes(const TFastJob& job, TSampleSupply& supply) {
 
 template <bool kCertify>
 void Count(TOrbitKind kind, const TFastJob& job) {
-  std::atomic<std::size_t> cursor{0};
+  TSegments segments(job, 8 * kGroups * hn::Lanes(D()));
   std::uint64_t fallbacks = 0;
-#pragma omp parallel if (job.Segments() > 1) reduction(+ : fallbacks)
-  {
-    TSampleSupply supply(job, cursor);
-    fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job, supply)
-                                                : RunLanes<TJuliaOrbit, kCertify>(job, supply);
-  }
+#pragma omp parallel if (segments.Count() > 1) reduction(+ : fallbacks)
+  fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job, segments)
+                                              : RunLanes<TJuliaOrbit, kCertify>(job, segments);
   if (fallbacks) gFallbackSteps.fetch_add(fallbacks, std::memory_order_relaxed);
 }
 

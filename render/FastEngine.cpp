@@ -3,57 +3,47 @@
 // recomputed with the rule itself where it might not.
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "Engine.h"
 
 namespace wirolot {
 namespace {
 
-// The samples of one call, handed out to the threads in short row segments.
+// The samples of one call.
 struct TFastJob {
   TComplexRect Box;
   std::int32_t Limit;  // at least 1: every orbit takes a step
   std::span<const float> Re, Im;
   std::int32_t* Counts;
-
-  static constexpr std::size_t kSegment = 16;
-  std::size_t SegmentsPerRow() const { return (Re.size() + kSegment - 1) / kSegment; }
-  std::size_t Segments() const { return SegmentsPerRow() * Im.size(); }
 };
 
-struct TSample {
-  float Re, Im;
-  std::size_t Slot;  // index into Counts
-};
-
-// One thread's supply of samples: the next sample of the segment it holds,
-// then of the next segment not yet claimed by any thread.
-class TSampleSupply {
+// A job's rows cut into segments of a given length, claimed by the threads
+// one at a time, in order.
+class TSegments {
  public:
-  TSampleSupply(const TFastJob& job, std::atomic<std::size_t>& cursor) : job_(job), cursor_(cursor) {}
+  TSegments(const TFastJob& job, std::size_t length)
+      : job_(job), length_(length), perRow_((job.Re.size() + length - 1) / length) {}
 
-  bool Next(TSample& sample) {
-    if (column_ == end_ && !Claim()) return false;
-    sample = {job_.Re[column_], job_.Im[row_], row_ * job_.Re.size() + column_};
-    ++column_;
+  std::size_t Count() const { return perRow_ * job_.Im.size(); }
+
+  // Row and columns [begin, end) of the next segment; false when none is left.
+  bool Claim(std::size_t& row, std::size_t& begin, std::size_t& end) {
+    const std::size_t segment = next_.fetch_add(1, std::memory_order_relaxed);
+    if (segment >= Count()) return false;
+    row = segment / perRow_;
+    begin = segment % perRow_ * length_;
+    end = std::min(begin + length_, job_.Re.size());
     return true;
   }
 
  private:
-  bool Claim() {
-    const std::size_t segment = cursor_.fetch_add(1, std::memory_order_relaxed);
-    if (segment >= job_.Segments()) return false;
-    row_ = segment / job_.SegmentsPerRow();
-    column_ = segment % job_.SegmentsPerRow() * TFastJob::kSegment;
-    end_ = std::min(column_ + TFastJob::kSegment, job_.Re.size());
-    return true;
-  }
-
   const TFastJob& job_;
-  std::atomic<std::size_t>& cursor_;
-  std::size_t row_ = 0, column_ = 0, end_ = 0;
+  const std::size_t length_, perRow_;
+  std::atomic<std::size_t> next_{0};
 };
 
 std::atomic<std::uint64_t> gFallbackSteps{0};
