@@ -103,9 +103,15 @@ wirolot::TColor TImage::TCanvas::Pixel(int x, int y) const {
   return wirolot::RGB(qRed(p), qGreen(p), qBlue(p));
 }
 
-void TImage::TCanvas::Plot(int x, int y, wirolot::TColor color) {
-  reinterpret_cast<QRgb*>(bitmap_.scanLine(y))[x] =
-      qRgb(wirolot::RedOf(color), wirolot::GreenOf(color), wirolot::BlueOf(color));
+void TImage::TCanvas::Plot(int x, int y, wirolot::TColor color) { PlotSpan(y, x, {&color, 1}); }
+
+void TImage::TCanvas::PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) {
+  QRgb* p = reinterpret_cast<QRgb*>(bitmap_.scanLine(y)) + left;
+  for (wirolot::TColor c : colors) *p++ = qRgb(wirolot::RedOf(c), wirolot::GreenOf(c), wirolot::BlueOf(c));
+  Changed();
+}
+
+void TImage::TCanvas::Changed() {
   // The area repaints once control is back in the event loop, not on the way
   // when another control repaints during a pass.
   if (!changed_) {

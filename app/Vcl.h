@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -84,8 +85,11 @@ class TImage : public QWidget {
 
    protected:
     void Plot(int x, int y, wirolot::TColor color) override;
+    void PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) override;
 
    private:
+    void Changed();
+
     TImage& owner_;
     QImage bitmap_;
     bool changed_ = false;

@@ -53,21 +53,23 @@ struct TLanes {
 // whose step is certainly the extended one (all unless kCertify).
 template <bool kCertify>
 HWY_INLINE M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
-  const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
-  // zr2, zi2 and the product are exact: x errs by both roundings, y by one.
-  const V x = hn::Add(hn::Sub(zr2, zi2), s.Re);
-  const V y = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), s.Im);
+  // Products of two floats are exact in double, so fusing them changes
+  // nothing: x errs by both roundings, y by one.
+  const V zi2 = hn::Mul(s.Zi, s.Zi);
+  const V x = hn::Add(hn::MulSub(s.Zr, s.Zr, zi2), s.Re);
+  const V y = hn::MulAdd(hn::Add(s.Zr, s.Zr), s.Zi, s.Im);
   zr = ToSingle(d, x);
   zi = ToSingle(d, y);
   if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
-  return hn::And(Certain(d, x, zr, hn::Add(zr2, zi2)), Certain(d, y, zi));
+  return hn::And(Certain(d, x, zr, hn::MulAdd(s.Zr, s.Zr, zi2)), Certain(d, y, zi));
 }
 
 template <bool kCertify>
 HWY_INLINE M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
-  const V zr2 = hn::Mul(s.Zr, s.Zr), zi2 = hn::Mul(s.Zi, s.Zi);
-  const V p = hn::Add(hn::Sub(zr2, zi2), hn::Set(d, TJuliaOrbit::kCre));
-  const V q = hn::Add(hn::Mul(hn::Add(s.Zr, s.Zr), s.Zi), hn::Set(d, TJuliaOrbit::kCim));
+  // Fused where the product is exact, as above.
+  const V zi2 = hn::Mul(s.Zi, s.Zi);
+  const V p = hn::Add(hn::MulSub(s.Zr, s.Zr, zi2), hn::Set(d, TJuliaOrbit::kCre));
+  const V q = hn::MulAdd(hn::Add(s.Zr, s.Zr), s.Zi, hn::Set(d, TJuliaOrbit::kCim));
   const V x = hn::Sub(hn::Mul(p, s.Zr), hn::Mul(q, s.Zi));
   const V y = hn::Add(hn::Mul(p, s.Zi), hn::Mul(q, s.Zr));
   zr = ToSingle(d, x);
@@ -77,7 +79,7 @@ HWY_INLINE M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
   // roundings, A = zr2 - zi2, and y the same with zr and zi swapped. With
   // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so both
   // weights are at most (|zr| + |zi|) (5m + 4.5).
-  const V m = hn::Add(zr2, zi2);
+  const V m = hn::MulAdd(s.Zr, s.Zr, zi2);
   const V weight = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
   return hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight));
 }
@@ -140,12 +142,12 @@ struct TBox {
 
 // Independent groups of lanes stepped in turn, so that one group's step
 // overlaps the latency of the other's.
-constexpr std::size_t kGroups = 3;
+constexpr std::size_t kGroups = 4;
 
 // Most orbits are short. Every sample first runs in lock step with its
 // neighbours for this many rounds; only the orbits still going on then are
 // handed to lanes of their own.
-constexpr std::int32_t kSprintRounds = 32;
+constexpr std::int32_t kSprintRounds = 64;
 
 // An orbit that outlasted its first rounds: its point after `Steps` steps.
 struct TLongOrbit {
@@ -235,9 +237,15 @@ class TOrbitSupply {
   // Writes the group's step counts; keeps the orbits that go on unless the
   // limit has been reached.
   HWY_INLINE void Hand(D d, const TGroup& g, bool ended) {
-    alignas(64) double steps[kMaxLanes];
-    hn::Store(g.Steps, d, steps);
-    for (std::size_t l = 0; l < g.Count; ++l) job_.Counts[g.Slot + l] = std::int32_t(steps[l]);
+    const hn::Rebind<std::int32_t, D> di;
+    const auto steps = hn::DemoteTo(di, g.Steps);
+    if (g.Count == hn::Lanes(d)) {
+      hn::StoreU(steps, di, job_.Counts + g.Slot);
+    } else {
+      alignas(64) std::int32_t counts[kMaxLanes];
+      hn::Store(steps, di, counts);
+      std::copy_n(counts, g.Count, job_.Counts + g.Slot);
+    }
     if (ended || hn::AllFalse(d, g.Live)) return;
     alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes];
     hn::Store(g.S.Zr, d, zr);

@@ -24,6 +24,7 @@ void RenderPass(IPictureSurface& surface, const TParamTexts& texts, IProgressSin
 
   std::vector<float> bandIm;
   std::vector<std::int32_t> counts;
+  std::vector<TColor> colors(walk.Re.size());
   for (std::size_t band = 0; band < walk.VisibleRows; band += kBandRows) {
     const std::size_t rows = std::min(kBandRows, walk.VisibleRows - band);
     bandIm.resize(rows);
@@ -33,13 +34,9 @@ void RenderPass(IPictureSurface& surface, const TParamTexts& texts, IProgressSin
 
     for (std::size_t j = 0; j < rows; ++j) {
       sink.SetPosition(walk.Rows[band + j].Progress);
-      const int py = int(band + j) + 1;
-      for (std::size_t i = 0; i < walk.Re.size(); ++i) {
-        const int px = int(i) + 1;
-        surface.SetPenColor(ColorOf(counts[j * walk.Re.size() + i]));
-        surface.MoveTo(px, py);
-        surface.LineTo(px + 1, py + 1);
-      }
+      const auto row = counts.begin() + std::ptrdiff_t(j * walk.Re.size());
+      std::transform(row, row + std::ptrdiff_t(walk.Re.size()), colors.begin(), ColorOf);
+      surface.PlotRow(1, int(band + j) + 1, colors);
     }
   }
   for (std::size_t j = walk.VisibleRows; j < walk.Rows.size(); ++j) sink.SetPosition(walk.Rows[j].Progress);

@@ -5,6 +5,15 @@
 
 namespace wirolot {
 
+void IPictureSurface::PlotRow(int x, int y, std::span<const TColor> colors) {
+  for (TColor color : colors) {
+    SetPenColor(color);
+    MoveTo(x, y);
+    LineTo(x + 1, y + 1);
+    ++x;
+  }
+}
+
 void TPixelSurface::FillRect(const TRect& rect, TColor color) {
   const int left = std::max(rect.Left, 0), right = std::min(rect.Right, width_);
   const int top = std::max(rect.Top, 0), bottom = std::min(rect.Bottom, height_);
@@ -15,18 +24,28 @@ void TPixelSurface::FillSpan(int y, int left, int right, TColor color) {
   for (int x = left; x < right; ++x) Plot(x, y, color);
 }
 
+void TPixelSurface::PlotSpan(int y, int left, std::span<const TColor> colors) {
+  for (TColor color : colors) Plot(left++, y, color);
+}
+
 void TPixelSurface::LineTo(int x, int y) {
-  if (long(x) - x_ == 1 && long(y) - y_ == 1 && x_ >= 0 && x_ < width_ && y_ >= 0 && y_ < height_) {
-    Plot(x_, y_, pen_);  // the one pixel of a unit diagonal, the common case
-    x_ = x;
-    y_ = y;
-    return;
-  }
   ForEachLinePixel(x_, y_, x, y, [this](int px, int py) {
     if (px >= 0 && px < width_ && py >= 0 && py < height_) Plot(px, py, pen_);
   });
   x_ = x;
   y_ = y;
+}
+
+void TPixelSurface::PlotRow(int x, int y, std::span<const TColor> colors) {
+  if (colors.empty()) return;
+  const long end = long(x) + long(colors.size());
+  if (y >= 0 && y < height_) {
+    const long left = std::max(long(x), 0L), right = std::min(end, long(width_));
+    if (left < right) PlotSpan(y, int(left), colors.subspan(std::size_t(left - x), std::size_t(right - left)));
+  }
+  pen_ = colors.back();
+  x_ = int(end);
+  y_ = y + 1;
 }
 
 TBitmapSurface::TBitmapSurface(int width, int height) : TPixelSurface(width, height) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <span>
 #include <vector>
 
 #include "Types.h"
@@ -25,6 +26,9 @@ class IPictureSurface {
   // Draws from the current position with a one-pixel pen, end point excluded,
   // and makes (x, y) the current position.
   virtual void LineTo(int x, int y) = 0;
+  // Paints pixel (x + k, y) in colors[k] for k = 0, 1, ... in turn, as
+  // SetPenColor(colors[k]), MoveTo(x + k, y), LineTo(x + k + 1, y + 1) would.
+  virtual void PlotRow(int x, int y, std::span<const TColor> colors);
 };
 
 class IProgressSink {
@@ -59,12 +63,15 @@ class TPixelSurface : public IPictureSurface {
   void SetPenColor(TColor color) override { pen_ = color; }
   void MoveTo(int x, int y) override { x_ = x; y_ = y; }
   void LineTo(int x, int y) override;
+  void PlotRow(int x, int y, std::span<const TColor> colors) override;
 
  protected:
   // Called only for pixels inside the surface.
   virtual void Plot(int x, int y, TColor color) = 0;
   // Pixels left..right-1 of row y, all inside the surface.
   virtual void FillSpan(int y, int left, int right, TColor color);
+  // Pixels from (left, y) on, all inside the surface.
+  virtual void PlotSpan(int y, int left, std::span<const TColor> colors);
 
  private:
   int width_, height_;
@@ -83,6 +90,9 @@ class TBitmapSurface final : public TPixelSurface {
   void Plot(int x, int y, TColor color) override { pixels_[std::size_t(y) * Width() + x] = color; }
   void FillSpan(int y, int left, int right, TColor color) override {
     std::fill(&pixels_[std::size_t(y) * Width() + left], &pixels_[std::size_t(y) * Width() + right], color);
+  }
+  void PlotSpan(int y, int left, std::span<const TColor> colors) override {
+    std::copy(colors.begin(), colors.end(), &pixels_[std::size_t(y) * Width() + left]);
   }
 
  private:

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +50,13 @@ class TImageSurface final : public TPixelSurface {
   explicit TImageSurface(QImage& image) : TPixelSurface(image.width(), image.height()), image_(image) {}
 
  protected:
-  void Plot(int x, int y, TColor c) override {
-    uchar* p = image_.scanLine(y) + 3 * x;
-    p[0] = RedOf(c);
-    p[1] = GreenOf(c);
-    p[2] = BlueOf(c);
+  void Plot(int x, int y, TColor c) override { PlotSpan(y, x, {&c, 1}); }
+  void PlotSpan(int y, int left, std::span<const TColor> colors) override {
+    for (uchar* p = image_.scanLine(y) + 3 * left; TColor c : colors) {
+      *p++ = RedOf(c);
+      *p++ = GreenOf(c);
+      *p++ = BlueOf(c);
+    }
   }
 
  private:

@@ -259,7 +259,7 @@ TYPED_TEST(TOrbitTest, LimitsBelowOneStopAfterOneStep) {
 TYPED_TEST(TOrbitTest, RandomViewsMatchTheReference) {
   std::mt19937 rng(TypeParam::kKind == TOrbitKind::Mandelbrot ? 101 : 202);
   std::uniform_real_distribution<double> unit(0, 1);
-  const float csamples[] = {0.5f, 1, 2.5f, 7, 15, 40, 150, 1000, 4000};
+  const float csamples[] = {0.5f, 1, 2.5f, 7, 15, 40, 63, 64, 150, 1000, 4000};
   const int views = (TypeParam::kKind == TOrbitKind::Mandelbrot ? 1500 : 6000) / kScale;
   std::uint64_t steps = 0;  // a guard against views that end at once
   for (int view = 0; view < views; ++view) {

@@ -106,6 +106,23 @@ TEST(Surface, LineExcludesEndPointAndClips) {
   EXPECT_EQ(s.Pixel(3, 2), 7u);
 }
 
+// A row of dots leaves the same pixels, pen and position as dot after dot.
+TEST(Surface, RowOfDotsPaintsAsSingleDots) {
+  const std::vector<TColor> colors{1, 2, 3, 4, 5, 6};
+  for (int x : {-7, -2, 0, 1, 3, 9})
+    for (int y : {-1, 0, 2, 3}) {
+      TBitmapSurface row(5, 3), dots(5, 3);
+      row.PlotRow(x, y, colors);
+      for (std::size_t k = 0; k < colors.size(); ++k) {
+        dots.SetPenColor(colors[k]);
+        dots.MoveTo(x + int(k), y);
+        dots.LineTo(x + int(k) + 1, y + 1);
+      }
+      for (TBitmapSurface* s : {&row, &dots}) s->LineTo(0, 0);
+      EXPECT_EQ(row.Pixels(), dots.Pixels()) << "x " << x << " y " << y;
+    }
+}
+
 class Commands : public ::testing::TestWithParam<TCommand> {
  protected:
   TBitmapSurface Draw(const TParamTexts& texts, TEngine engine = TEngine::Fast, int w = 487, int h = 409) {
