@@ -44,6 +44,15 @@ HWY_INLINE M Certain(D d, V x, V fx, V weight) {
 // The same for a weight of 0.
 HWY_INLINE M Certain(D d, V x, V fx) { return hn::Le(hn::Abs(hn::Sub(x, fx)), Room(d, x)); }
 
+// Bit l set for lane l in m.
+HWY_INLINE std::uint64_t LaneBits(D d, M m) {
+  alignas(8) std::uint8_t bytes[8] = {};
+  hn::StoreMaskBits(d, m, bytes);
+  std::uint64_t bits = 0;
+  for (int k = 7; k >= 0; --k) bits = bits << 8 | bytes[k];
+  return bits;
+}
+
 // The lanes' orbit state: point and sample, held in doubles.
 struct TLanes {
   V Zr, Zi, Re, Im;
@@ -91,26 +100,16 @@ HWY_INLINE void Start(D, TJuliaOrbit, TLanes& s) {
   s.Zi = s.Im;
 }
 
-// The exact rule for the lanes whose double step is not certain.
+// The exact rule for the lanes set in `lanes`: old[0..3] hold their zr, zi,
+// re and im, next[0..1] the new zr and zi.
 template <class Orbit>
-HWY_NOINLINE void StepExactly(D d, M lanes, const TLanes& s, V& zr, V& zi) {
-  alignas(64) double old[4][kMaxLanes], next[2][kMaxLanes];
-  hn::Store(s.Zr, d, old[0]);
-  hn::Store(s.Zi, d, old[1]);
-  hn::Store(s.Re, d, old[2]);
-  hn::Store(s.Im, d, old[3]);
-  hn::Store(zr, d, next[0]);
-  hn::Store(zi, d, next[1]);
-  alignas(8) std::uint8_t bits[8] = {};
-  hn::StoreMaskBits(d, lanes, bits);
-  for (std::size_t l = 0; l < hn::Lanes(d); ++l) {
-    if (!(bits[l / 8] >> (l % 8) & 1)) continue;
+HWY_NOINLINE void StepExactly(std::uint64_t lanes, const double (*old)[kMaxLanes], double (*next)[kMaxLanes]) {
+  for (; lanes; lanes &= lanes - 1) {
+    const int l = std::countr_zero(lanes);
     const TOrbitPoint z = Orbit::Step({float(old[0][l]), float(old[1][l])}, float(old[2][l]), float(old[3][l]));
     next[0][l] = z.zr;
     next[1][l] = z.zi;
   }
-  zr = hn::Load(d, next[0]);
-  zi = hn::Load(d, next[1]);
 }
 
 // One step of the lanes in `active` (the others may step or not), with the
@@ -122,7 +121,17 @@ HWY_INLINE void Advance(D d, TLanes& s, M active, std::uint64_t& fallbacks) {
   if constexpr (kCertify) {
     const M uncertain = hn::AndNot(certain, active);
     if (HWY_UNLIKELY(!hn::AllFalse(d, uncertain))) {
-      StepExactly<Orbit>(d, uncertain, s, zr, zi);
+      // Through memory only here, so that the vectors stay in registers.
+      alignas(64) double old[4][kMaxLanes], next[2][kMaxLanes];
+      hn::Store(s.Zr, d, old[0]);
+      hn::Store(s.Zi, d, old[1]);
+      hn::Store(s.Re, d, old[2]);
+      hn::Store(s.Im, d, old[3]);
+      hn::Store(zr, d, next[0]);
+      hn::Store(zi, d, next[1]);
+      StepExactly<Orbit>(LaneBits(d, uncertain), old, next);
+      zr = hn::Load(d, next[0]);
+      zi = hn::Load(d, next[1]);
       fallbacks += hn::CountTrue(d, uncertain);
     }
   }
@@ -251,11 +260,11 @@ class TOrbitSupply {
     hn::Store(g.S.Zr, d, zr);
     hn::Store(g.S.Zi, d, zi);
     hn::Store(g.S.Re, d, re);
-    alignas(8) std::uint8_t bits[8] = {};
-    hn::StoreMaskBits(d, g.Live, bits);
     const double im = hn::GetLane(g.S.Im);
-    for (std::size_t l = 0; l < g.Count; ++l)
-      if (bits[l / 8] >> (l % 8) & 1) queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + l});
+    for (std::uint64_t going = LaneBits(d, g.Live); going; going &= going - 1) {
+      const int l = std::countr_zero(going);
+      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + std::size_t(l)});
+    }
   }
 
   const TFastJob& job_;
@@ -294,12 +303,10 @@ class TLaneStore {
   // saved), so they never stall a vector; their steps go unrecorded. False
   // when no lane of any group has an orbit left.
   HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, std::int64_t round) {
-    alignas(8) std::uint8_t bits[8] = {};
-    hn::StoreMaskBits(d, outside, bits);
     const std::size_t lanes = hn::Lanes(d), first = group * lanes;
-    std::uint64_t ending = 0;
+    std::uint64_t ending = LaneBits(d, outside);
     for (std::size_t k = 0; k < lanes; ++k)
-      if ((bits[k / 8] >> (k % 8) & 1) || round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
+      if (round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
     bool idle = false;
     for (; ending; ending &= ending - 1) {
       const std::size_t l = first + std::size_t(std::countr_zero(ending));
