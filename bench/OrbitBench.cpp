@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "hwy/targets.h"
 #include "Fractals.h"
 #include "RenderPass.h"
 #include "Walk.h"
@@ -169,7 +170,9 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 };
 
 void PrintRatios() {
-  std::printf("\n%-36s %12s %16s\n", "workload", "fast/ref", "fast/unchecked");
+  const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  std::printf("\ninstruction set %s\n", targets.empty() ? "?" : hwy::TargetName(targets.front()));
+  std::printf("%-36s %12s %16s\n", "workload", "fast/ref", "fast/unchecked");
   for (const auto& [name, fast] : gStepsPerSecond) {
     const std::string suffix = "/fast";
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix)) continue;

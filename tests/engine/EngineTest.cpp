@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "hwy/targets.h"
 #include "Walk.h"
 
 namespace wirolot {
@@ -256,11 +257,11 @@ TYPED_TEST(TOrbitTest, LimitsBelowOneStopAfterOneStep) {
 
 // ---- Random views against the reference ----
 
-TYPED_TEST(TOrbitTest, RandomViewsMatchTheReference) {
-  std::mt19937 rng(TypeParam::kKind == TOrbitKind::Mandelbrot ? 101 : 202);
+template <class Orbit>
+void ExpectRandomViewsMatch(int views, unsigned seed) {
+  std::mt19937 rng(seed);
   std::uniform_real_distribution<double> unit(0, 1);
   const float csamples[] = {0.5f, 1, 2.5f, 7, 15, 40, 63, 64, 150, 1000, 4000};
-  const int views = (TypeParam::kKind == TOrbitKind::Mandelbrot ? 1500 : 6000) / kScale;
   std::uint64_t steps = 0;  // a guard against views that end at once
   for (int view = 0; view < views; ++view) {
     // A centre whose orbit lasts a while (near or in the set), a span from
@@ -270,7 +271,7 @@ TYPED_TEST(TOrbitTest, RandomViewsMatchTheReference) {
     do {
       cr = -2 + 4 * unit(rng);
       ci = -1.5 + 3 * unit(rng);
-    } while (OrbitSteps<TypeParam>(float(cr), float(ci), kDefaultBox, 50) < 6);
+    } while (OrbitSteps<Orbit>(float(cr), float(ci), kDefaultBox, 50) < 6);
     const double span = 4 * std::pow(10.0, -6.5 * unit(rng));
     const TComplexRect region{float(cr - span / 2), float(cr + span / 2), float(ci - span * 0.375),
                               float(ci + span * 0.375)};
@@ -282,9 +283,29 @@ TYPED_TEST(TOrbitTest, RandomViewsMatchTheReference) {
     std::vector<float> im;
     for (std::size_t j = 0; j < walk.VisibleRows; ++j) im.push_back(walk.Rows[j].Im);
     SCOPED_TRACE(::testing::Message() << "view " << view);
-    for (std::int32_t n : ExpectSameCounts<TypeParam>(box, csample, walk.Re, im)) steps += std::uint64_t(n);
+    for (std::int32_t n : ExpectSameCounts<Orbit>(box, csample, walk.Re, im)) steps += std::uint64_t(n);
   }
   EXPECT_GT(steps, 1000u * std::uint64_t(views)) << "the views should keep the engine busy";
+}
+
+TYPED_TEST(TOrbitTest, RandomViewsMatchTheReference) {
+  const bool mandelbrot = TypeParam::kKind == TOrbitKind::Mandelbrot;
+  ExpectRandomViewsMatch<TypeParam>((mandelbrot ? 1500 : 6000) / kScale, mandelbrot ? 101 : 202);
+}
+
+// The widest instruction set is the one the other tests see; here each one
+// this CPU has takes its turn.
+TYPED_TEST(TOrbitTest, EveryInstructionSetMatchesTheReference) {
+  struct TRestore {
+    ~TRestore() { hwy::SetSupportedTargetsForTest(0); }
+  } restore;
+  for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    SCOPED_TRACE(hwy::TargetName(target));
+    hwy::SetSupportedTargetsForTest(target);
+    ExpectTrapsHold<TypeParam>(true);
+    ExpectTrapsHold<TypeParam>(false);
+    ExpectRandomViewsMatch<TypeParam>((TypeParam::kKind == TOrbitKind::Mandelbrot ? 150 : 600) / kScale, 303);
+  }
 }
 
 }  // namespace
