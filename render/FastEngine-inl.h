@@ -158,6 +158,11 @@ constexpr std::size_t kGroups = 4;
 // handed to lanes of their own.
 constexpr std::int32_t kSprintRounds = 64;
 
+// Lanes look for a point they held before every this many rounds, from the
+// age at which they first keep one on.
+constexpr std::int64_t kCycleRounds = 32;
+constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
+
 // An orbit that outlasted its first rounds: its point after `Steps` steps.
 struct TLongOrbit {
   double Zr, Zi, Re, Im;
@@ -203,7 +208,7 @@ class TOrbitSupply {
     const V one = hn::Set(d, 1.0);
     const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
     const bool ended = rounds == job_.Limit;
-    TGroup groups[kGroups];
+    TGroup groups[kGroups] = {};
     std::size_t busy = 0;
     for (TGroup& g : groups) busy += Take(d, g, row, begin, end);
     while (busy) {
@@ -280,7 +285,11 @@ class TOrbitSupply {
 template <class Orbit, bool kCertify>
 class TLaneStore {
  public:
-  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply) : job_(job), supply_(supply) {}
+  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply) : job_(job), supply_(supply) {
+    std::fill_n(keptZr_, kSize, kNone);
+    std::fill_n(keptZi_, kSize, kNone);
+    std::fill_n(keepAt_, kSize, kNever);
+  }
 
   void Save(D d, std::size_t group, const TLanes& s) {
     const std::size_t at = group * hn::Lanes(d);
@@ -297,20 +306,36 @@ class TLaneStore {
   // The round at which some lane of the group reaches the limit.
   std::int64_t Deadline(std::size_t group) const { return deadline_[group]; }
 
+  // The lanes back at a point they held before. Such an orbit repeats itself
+  // from there on, inside the box, so it runs to the limit. Each lane keeps
+  // its point at ages that double, which finds a cycle of any length in the
+  // end.
+  HWY_INLINE M Recurring(D d, std::size_t group, const TLanes& s, std::int64_t round) {
+    const std::size_t at = group * hn::Lanes(d);
+    const M back = hn::And(hn::Eq(s.Zr, hn::Load(d, keptZr_ + at)), hn::Eq(s.Zi, hn::Load(d, keptZi_ + at)));
+    const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, s, due, round);
+    return back;
+  }
+
   // After `round`: records the counts of the group's lanes that left the box
-  // (`outside`) or reached the limit, and restarts them on new orbits. Lanes
-  // left without an orbit mirror a lane that has one (its state as last
-  // saved), so they never stall a vector; their steps go unrecorded. False
-  // when no lane of any group has an orbit left.
-  HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, std::int64_t round) {
+  // (`outside`), came back to a kept point (`back`) or reached the limit, and
+  // restarts them on new orbits. Lanes left without an orbit mirror a lane
+  // that has one (its state as last saved), so they never stall a vector;
+  // their steps go unrecorded. False when no lane of any group has an orbit
+  // left.
+  HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, M back, std::int64_t round) {
     const std::size_t lanes = hn::Lanes(d), first = group * lanes;
-    std::uint64_t ending = LaneBits(d, outside);
+    const std::uint64_t left = LaneBits(d, outside), cycling = LaneBits(d, hn::AndNot(outside, back));
+    std::uint64_t ending = left | cycling;
     for (std::size_t k = 0; k < lanes; ++k)
       if (round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
     bool idle = false;
     for (; ending; ending &= ending - 1) {
-      const std::size_t l = first + std::size_t(std::countr_zero(ending));
-      if (live_[l]) job_.Counts[slot_[l]] = std::int32_t(round - start_[l]);
+      const int k = std::countr_zero(ending);
+      const std::size_t l = first + std::size_t(k);
+      if (live_[l]) job_.Counts[slot_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
+      keptZr_[l] = keptZi_[l] = kNone;
       TLongOrbit orbit;
       live_[l] = supply_.Next(orbit);
       if (!live_[l]) {
@@ -323,6 +348,7 @@ class TLaneStore {
       im_[l] = orbit.Im;
       start_[l] = round - orbit.Steps;
       slot_[l] = orbit.Slot;
+      keepAt_[l] = double(start_[l] + kFirstKeep);
     }
     if (idle) {
       const bool* source = std::find(live_, live_ + kGroups * lanes, true);
@@ -335,6 +361,7 @@ class TLaneStore {
           re_[l] = re_[s];
           im_[l] = im_[s];
           start_[l] = start_[s];
+          keepAt_[l] = kNever;
         }
     }
     deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
@@ -342,10 +369,24 @@ class TLaneStore {
   }
 
  private:
+  // Keeps the points of the lanes `due`, until twice their present age.
+  HWY_NOINLINE void Keep(D d, std::size_t group, const TLanes& s, M due, std::int64_t round) {
+    const std::size_t at = group * hn::Lanes(d);
+    hn::Store(hn::IfThenElse(due, s.Zr, hn::Load(d, keptZr_ + at)), d, keptZr_ + at);
+    hn::Store(hn::IfThenElse(due, s.Zi, hn::Load(d, keptZi_ + at)), d, keptZi_ + at);
+    for (std::uint64_t lanes = LaneBits(d, due); lanes; lanes &= lanes - 1) {
+      const std::size_t l = at + std::size_t(std::countr_zero(lanes));
+      keepAt_[l] = double(2 * round - start_[l]);
+    }
+  }
+
   static constexpr std::size_t kSize = kGroups * kMaxLanes;
+  static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();  // equal to no point
+  static constexpr double kNever = std::numeric_limits<double>::infinity();
   const TFastJob& job_;
   TOrbitSupply<Orbit, kCertify>& supply_;
   alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
+  alignas(64) double keptZr_[kSize], keptZi_[kSize], keepAt_[kSize];
   std::int64_t start_[kSize] = {};
   std::size_t slot_[kSize] = {};
   bool live_[kSize] = {};
@@ -358,25 +399,33 @@ std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
   const D d;
   TOrbitSupply<Orbit, kCertify> supply(job, segments);
   TLaneStore<Orbit, kCertify> store(job, supply);
-  const M all = hn::FirstN(d, hn::Lanes(d));
+  const M all = hn::FirstN(d, hn::Lanes(d)), none = hn::FirstN(d, 0);
   TLanes s[kGroups];
   for (std::size_t g = 0; g < kGroups; ++g)
-    if (!store.Refill(d, g, all, 0)) return supply.Fallbacks();
+    if (!store.Refill(d, g, all, none, 0)) return supply.Fallbacks();
   for (std::size_t g = 0; g < kGroups; ++g) s[g] = store.Load(d, g);
 
   const TBox box(d, job.Box);
   std::uint64_t fallbacks = 0;
+  // One round of group g; false when no orbit is left.
+  const auto step = [&](std::size_t g, std::int64_t round, auto check) HWY_ATTR {
+    Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
+    const M inside = box.Inside(s[g]);
+    const M back = check ? store.Recurring(d, g, s[g], round) : none;
+    if (hn::AllTrue(d, inside) && round < store.Deadline(g) && hn::AllFalse(d, back)) return true;
+    store.Save(d, g, s[g]);
+    if (!store.Refill(d, g, hn::Not(inside), back, round)) return false;
+    s[g] = store.Load(d, g);
+    return true;
+  };
   for (std::int64_t round = 1;; ++round) {
-    HWY_UNROLL(kGroups)
-    for (std::size_t g = 0; g < kGroups; ++g) {
-      Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
-      const M inside = box.Inside(s[g]);
-      if (!hn::AllTrue(d, inside) || round >= store.Deadline(g)) {
-        store.Save(d, g, s[g]);
-        if (!store.Refill(d, g, hn::Not(inside), round)) return fallbacks + supply.Fallbacks();
-        s[g] = store.Load(d, g);
-      }
+    for (const std::int64_t check = round + kCycleRounds - 1; round < check; ++round) {
+      HWY_UNROLL(kGroups)
+      for (std::size_t g = 0; g < kGroups; ++g)
+        if (!step(g, round, std::false_type{})) return fallbacks + supply.Fallbacks();
     }
+    for (std::size_t g = 0; g < kGroups; ++g)
+      if (!step(g, round, std::true_type{})) return fallbacks + supply.Fallbacks();
   }
 }
 

@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 #include <vector>
 
 #include "Engine.h"

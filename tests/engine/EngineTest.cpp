@@ -255,6 +255,31 @@ TYPED_TEST(TOrbitTest, LimitsBelowOneStopAfterOneStep) {
   }
 }
 
+// ---- Orbits that come back to a point they held ----
+
+TYPED_TEST(TOrbitTest, RepeatingOrbitsRunToTheLimit) {
+  // Mandelbrot: attracting cycles of lengths 1 to 4, slow ones near the edge
+  // of the set, and orbits that wander long before they leave. Julia: the
+  // fixed point 0 among orbits that start close to it.
+  const bool mandelbrot = TypeParam::kKind == TOrbitKind::Mandelbrot;
+  const std::vector<float> re = mandelbrot ? std::vector<float>{-0.5f, -1.0f, -0.1225f, 0.2499f, -0.75f, -1.3107f,
+                                                                0.26f, -0.156f, 0.0f}
+                                           : std::vector<float>{0.0f, -0.0f, 1e-30f, -3e-38f, 1e-45f};
+  const std::vector<float> im = mandelbrot ? std::vector<float>{0.0f, 0.001f, 0.7449f, 1.032f}
+                                           : std::vector<float>{0.0f, 2e-40f};
+  for (float csample : {3000.0f, 1e5f / kScale, 1e6f / kScale}) ExpectSameCounts<TypeParam>(kDefaultBox, csample, re, im);
+}
+
+TYPED_TEST(TOrbitTest, RepeatingOrbitsWithoutALimitEndAtOnce) {
+  // Left to step, these would take the 32-bit counter to its end.
+  const std::vector<float> re{0.0f, -1.0f}, im{0.0f};
+  const bool mandelbrot = TypeParam::kKind == TOrbitKind::Mandelbrot;
+  for (float csample : {kInf, kNaN, 3e9f}) {
+    const std::vector<std::int32_t> counts = Fast<TypeParam>(kDefaultBox, csample, mandelbrot ? re : std::vector{0.0f}, im);
+    EXPECT_EQ(counts, std::vector<std::int32_t>(counts.size(), kMaxSteps)) << csample;
+  }
+}
+
 // ---- Random views against the reference ----
 
 template <class Orbit>
