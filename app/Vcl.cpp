@@ -103,8 +103,6 @@ wirolot::TColor TImage::TCanvas::Pixel(int x, int y) const {
   return wirolot::RGB(qRed(p), qGreen(p), qBlue(p));
 }
 
-void TImage::TCanvas::Plot(int x, int y, wirolot::TColor color) { PlotSpan(y, x, {&color, 1}); }
-
 void TImage::TCanvas::PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) {
   QRgb* p = reinterpret_cast<QRgb*>(bitmap_.scanLine(y)) + left;
   for (wirolot::TColor c : colors) *p++ = qRgb(wirolot::RedOf(c), wirolot::GreenOf(c), wirolot::BlueOf(c));

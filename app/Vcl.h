@@ -84,7 +84,6 @@ class TImage : public QWidget {
     const QImage& Bitmap() const { return bitmap_; }
 
    protected:
-    void Plot(int x, int y, wirolot::TColor color) override;
     void PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) override;
 
    private:

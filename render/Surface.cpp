@@ -21,16 +21,12 @@ void TPixelSurface::FillRect(const TRect& rect, TColor color) {
 }
 
 void TPixelSurface::FillSpan(int y, int left, int right, TColor color) {
-  for (int x = left; x < right; ++x) Plot(x, y, color);
-}
-
-void TPixelSurface::PlotSpan(int y, int left, std::span<const TColor> colors) {
-  for (TColor color : colors) Plot(left++, y, color);
+  for (int x = left; x < right; ++x) PlotSpan(y, x, {&color, 1});
 }
 
 void TPixelSurface::LineTo(int x, int y) {
   ForEachLinePixel(x_, y_, x, y, [this](int px, int py) {
-    if (px >= 0 && px < width_ && py >= 0 && py < height_) Plot(px, py, pen_);
+    if (px >= 0 && px < width_ && py >= 0 && py < height_) PlotSpan(py, px, {&pen_, 1});
   });
   x_ = x;
   y_ = y;

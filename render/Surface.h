@@ -66,12 +66,10 @@ class TPixelSurface : public IPictureSurface {
   void PlotRow(int x, int y, std::span<const TColor> colors) override;
 
  protected:
-  // Called only for pixels inside the surface.
-  virtual void Plot(int x, int y, TColor color) = 0;
+  // Pixels from (left, y) on in the given colours, all inside the surface.
+  virtual void PlotSpan(int y, int left, std::span<const TColor> colors) = 0;
   // Pixels left..right-1 of row y, all inside the surface.
   virtual void FillSpan(int y, int left, int right, TColor color);
-  // Pixels from (left, y) on, all inside the surface.
-  virtual void PlotSpan(int y, int left, std::span<const TColor> colors);
 
  private:
   int width_, height_;
@@ -87,7 +85,6 @@ class TBitmapSurface final : public TPixelSurface {
   const std::vector<TColor>& Pixels() const { return pixels_; }
 
  protected:
-  void Plot(int x, int y, TColor color) override { pixels_[std::size_t(y) * Width() + x] = color; }
   void FillSpan(int y, int left, int right, TColor color) override {
     std::fill(&pixels_[std::size_t(y) * Width() + left], &pixels_[std::size_t(y) * Width() + right], color);
   }

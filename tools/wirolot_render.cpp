@@ -50,7 +50,6 @@ class TImageSurface final : public TPixelSurface {
   explicit TImageSurface(QImage& image) : TPixelSurface(image.width(), image.height()), image_(image) {}
 
  protected:
-  void Plot(int x, int y, TColor c) override { PlotSpan(y, x, {&c, 1}); }
   void PlotSpan(int y, int left, std::span<const TColor> colors) override {
     for (uchar* p = image_.scanLine(y) + 3 * left; TColor c : colors) {
       *p++ = RedOf(c);
