@@ -176,7 +176,9 @@ struct TLongOrbit {
 template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
-  TOrbitSupply(const TFastJob& job, TSegments& segments) : job_(job), segments_(segments), box_(D(), job.Box) {}
+  // Lane steps recomputed exactly are added to `fallbacks`.
+  TOrbitSupply(const TFastJob& job, TSegments& segments, std::uint64_t& fallbacks)
+      : job_(job), segments_(segments), fallbacks_(fallbacks), box_(D(), job.Box) {}
 
   bool Next(TLongOrbit& orbit) {
     while (queue_.empty()) {
@@ -188,8 +190,6 @@ class TOrbitSupply {
     queue_.pop_back();
     return true;
   }
-
-  std::uint64_t Fallbacks() const { return fallbacks_; }
 
  private:
   // A group of lanes on `Count` consecutive samples of a row.
@@ -274,9 +274,9 @@ class TOrbitSupply {
 
   const TFastJob& job_;
   TSegments& segments_;
+  std::uint64_t& fallbacks_;
   const TBox box_;
   std::vector<TLongOrbit> queue_;
-  std::uint64_t fallbacks_ = 0;
 };
 
 // All groups' lanes in memory, where finished orbits hand their count over
@@ -397,16 +397,16 @@ class TLaneStore {
 template <class Orbit, bool kCertify>
 std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
   const D d;
-  TOrbitSupply<Orbit, kCertify> supply(job, segments);
+  std::uint64_t fallbacks = 0;
+  TOrbitSupply<Orbit, kCertify> supply(job, segments, fallbacks);
   TLaneStore<Orbit, kCertify> store(job, supply);
   const M all = hn::FirstN(d, hn::Lanes(d)), none = hn::FirstN(d, 0);
   TLanes s[kGroups];
   for (std::size_t g = 0; g < kGroups; ++g)
-    if (!store.Refill(d, g, all, none, 0)) return supply.Fallbacks();
+    if (!store.Refill(d, g, all, none, 0)) return fallbacks;
   for (std::size_t g = 0; g < kGroups; ++g) s[g] = store.Load(d, g);
 
   const TBox box(d, job.Box);
-  std::uint64_t fallbacks = 0;
   // One round of group g; false when no orbit is left.
   const auto step = [&](std::size_t g, std::int64_t round, auto check) HWY_ATTR {
     Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
@@ -422,10 +422,10 @@ std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
     for (const std::int64_t check = round + kCycleRounds - 1; round < check; ++round) {
       HWY_UNROLL(kGroups)
       for (std::size_t g = 0; g < kGroups; ++g)
-        if (!step(g, round, std::false_type{})) return fallbacks + supply.Fallbacks();
+        if (!step(g, round, std::false_type{})) return fallbacks;
     }
     for (std::size_t g = 0; g < kGroups; ++g)
-      if (!step(g, round, std::true_type{})) return fallbacks + supply.Fallbacks();
+      if (!step(g, round, std::true_type{})) return fallbacks;
   }
 }
 
