@@ -1,109 +1,104 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <bit>
+#include <QImage>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cfloat>
+#include <clocale>
 #include <cmath>
-#include <cstring>
-#include <set>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
 
 #include "Convert.h"
 #include "Fractals.h"
-#include "RecordingSink.h"
 #include "StraightReference.h"
 #include "Walk.h"
+#include "hwy/base.h"
+#include "hwy/targets.h"
 
 namespace wirolot {
 namespace {
 
-using testing::TRecordingSink;
+using namespace std::string_literals;
 
-using TDraw = void (*)(IPictureSurface&, const TParamTexts&, IProgressSink&, TEngine);
+// Instrumented builds run a smaller share of the random views.
+constexpr int kScale = HWY_IS_ASAN ? 4 : 1;
 
-struct TCommand {
-  const char* Name;
-  TDraw Draw;
-  bool Julia;
+struct TRecordingSink final : IProgressSink {
+  std::vector<int> Positions;
+  void SetPosition(int p) override { Positions.push_back(p); }
 };
-void PrintTo(const TCommand& c, std::ostream* os) { *os << c.Name; }
-const TCommand kCommands[] = {{"Mandelbrot", DrawMandelbrot, false}, {"Julia", DrawJulia, true}};
 
-// Step count painted at (x, y); colours of counts below 4081 are n * 0x1010.
-int CountAt(const TBitmapSurface& s, int x, int y) { return int(s.Pixel(x, y) / 4112); }
-
-TParamTexts With(std::initializer_list<std::pair<int, const char*>> changes) {
-  TParamTexts t = kDefaultTexts;
-  for (auto [i, text] : changes) t[i] = text;
-  return t;
-}
-
-std::set<int> PaintedCounts(const TBitmapSurface& s) {
-  std::set<int> counts;
-  for (int y = 1; y < s.Height(); ++y)
-    for (int x = 1; x < s.Width(); ++x)
-      if (s.Pixel(x, y)) counts.insert(CountAt(s, x, y));
-  return counts;
-}
-
-TEST(Walk, DefaultStepsRowsAndProgress) {
-  const TComplexRect region{-3, 3, -2, 2};
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(StepRe(region, 487)), 0x3C49DB34u);
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(StepIm(region, 409)), 0x3C203C17u);
-
-  const TWalk walk = PlanWalk(region, 487, 409);
-  EXPECT_EQ(walk.Re.size(), 486u);  // columns 1..486; samples 487 and 488 fall outside
-  ASSERT_EQ(walk.Rows.size(), 410u);
-  EXPECT_EQ(walk.VisibleRows, 408u);
-  EXPECT_FLOAT_EQ(walk.Rows.back().Im, 1.999993920326233f);
-  EXPECT_EQ(walk.Rows.front().Progress, 0);
-  for (std::size_t row = 406; row <= 410; ++row) EXPECT_EQ(walk.Rows[row - 1].Progress, 99) << row;
-  EXPECT_TRUE(std::none_of(walk.Rows.begin(), walk.Rows.end(), [](auto& r) { return r.Progress == 100; }));
-}
-
-TEST(Walk, ProgressPositionIsHeldInRange) {
-  const TComplexRect region{0, 1, 0, 1};
-  EXPECT_EQ(ProgressPosition(std::nanf(""), region), 0);
-  EXPECT_EQ(ProgressPosition(-5, region), 0);
-  EXPECT_EQ(ProgressPosition(0.999f, region), 99);
-  EXPECT_EQ(ProgressPosition(7, region), 100);
-}
-
-TEST(Convert, RoundsToExtendedThenToSingle) {
-  // Just above the midpoint between 1 and the next float: rounding straight to
-  // single goes up, rounding to extended first lands on the midpoint and ties to even.
-  const char* text = "1.00000005960464477539062500001";
-  EXPECT_NE(std::strtof(text, nullptr), 1.0f);
-  EXPECT_EQ(StrToSingle(text, "."), 1.0f);
-  EXPECT_EQ(StrToSingle(" -2.5e1 ", "."), -25.0f);
-  EXPECT_EQ(StrToSingle("2,5", ","), 2.5f);
+TEST(Convert, Texts) {
+  const std::string digits(1 << 20, '7');
+  enum { kOk, kNotANumber, kOutOfRange };
+  const struct {
+    std::string Text;
+    float Value;
+    int Error = kOk;
+    std::string Shown = {};  // in the message, if not the text
+    const char* Sep = ".";
+  } cases[] = {
+      {" -2.5e1 ", -25}, {"+15", 15}, {".5", 0.5f}, {"5.", 5}, {"2,5", 2.5f, kOk, "", ","}, {"1e-50", 0},
+      // Rounded to extended first: onto the midpoint between 1 and the next float, then to even...
+      {"1.00000005960464477539062500001", 1},
+      // ...or just above it, where rounding to double would land on it.
+      {"1.00000005960464477626", 1.00000011920928955078125f},
+      {"1e-45", FLT_TRUE_MIN}, {"3.4028235e38", FLT_MAX}, {"0." + digits, 0.7777778f}, {"1e40", 0, kOutOfRange},
+      {"-3.5e38", 0, kOutOfRange}, {"1e999999999999", 0, kOutOfRange}, {digits, 0, kOutOfRange, digits.substr(0, 40) + "..."},
+      {"2.5", 0, kNotANumber, "", ","}, {"1,5", 0, kNotANumber}, {"a\tb\x7f", 0, kNotANumber, "a?b?"}, {"1\0"s, 0, kNotANumber, "1?"},
+      // Fullwidth 1, 1 and a no-break space.
+      {"\xEF\xBC\x91", 0, kNotANumber}, {"1\xC2\xA0", 0, kNotANumber}, {"", 0, kNotANumber}, {" ", 0, kNotANumber},
+      {"-", 0, kNotANumber}, {"e5", 0, kNotANumber}, {"1e", 0, kNotANumber}, {"0x10", 0, kNotANumber}, {"--1", 0, kNotANumber},
+      {"nan", 0, kNotANumber}, {"inf", 0, kNotANumber}, {"1 2", 0, kNotANumber},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = c.Shown.empty() ? c.Text : c.Shown;
+    try {
+      EXPECT_EQ(StrToSingle(c.Text, c.Sep), c.Value) << shown;
+      EXPECT_EQ(c.Error, kOk) << shown;
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), "'" + shown + (c.Error == kNotANumber ? "' is not a valid floating point value"
+                                                                   : "' is out of the floating point range"));
+    }
+  }
 }
 
 TEST(Convert, FirstBadTextInParameterOrderIsReported) {
-  TParamTexts t = kDefaultTexts;
-  t[8] = "x9";
-  t[5] = "";
-  t[2] = "1.2.3";
-  try {
-    ConvertTexts(t, ".");
-    FAIL() << "no error";
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'1.2.3' is not a valid floating point value");
+  for (std::size_t i = 0; i + 1 < kDefaultTexts.size(); ++i) {
+    TParamTexts t = kDefaultTexts;
+    t[i] = "a";
+    t[i + 1] = "b";
+    try {
+      ConvertTexts(t, ".");
+      ADD_FAILURE() << i;
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message()[1], 'a') << i;
+    }
   }
-  for (const char* bad : {"", " ", "-", "e5", "1e", "0x10", "1,5", "--1"})
-    EXPECT_THROW(StrToSingle(bad, "."), EConvertError) << bad;
 }
 
-TEST(Surface, LineExcludesEndPointAndClips) {
-  TBitmapSurface s(4, 3);
-  s.SetPenColor(7);
-  s.MoveTo(1, 1);
-  s.LineTo(2, 2);
-  s.MoveTo(3, 2);
-  s.LineTo(6, 5);  // leaves the surface
-  int painted = 0;
-  for (TColor c : s.Pixels()) painted += c == 7;
-  EXPECT_EQ(painted, 2);
-  EXPECT_EQ(s.Pixel(1, 1), 7u);
-  EXPECT_EQ(s.Pixel(3, 2), 7u);
+TEST(Convert, DecimalSeparatorOfTheLocale) {
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_TRUE(std::setlocale(LC_NUMERIC, "pl_PL.UTF-8")) << "scripts/deps.sh installs pl_PL.UTF-8";
+  TParamTexts t = kDefaultTexts;
+  t[8] = "-0,75";
+  EXPECT_EQ(ConvertTexts(t).Csample, -0.75f);
+  t[8] = "-0.75";
+  EXPECT_THROW(ConvertTexts(t), EConvertError);
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(Walk, StuckWalksEndAtTheSurface) {
+  // re + dRe and im + dIm round back to re and im.
+  const TWalk walk = PlanWalk({-0.75f, -0.74999f, 1000, 1000.01f}, 487, 409);
+  EXPECT_EQ(walk.Re, std::vector<float>(486, -0.75f));
+  EXPECT_EQ(walk.Rows.size(), 408u);
+  EXPECT_EQ(walk.VisibleRows, 408u);
 }
 
 // A row of dots leaves the same pixels, pen and position as dot after dot.
@@ -123,129 +118,189 @@ TEST(Surface, RowOfDotsPaintsAsSingleDots) {
     }
 }
 
-class Commands : public ::testing::TestWithParam<TCommand> {
- protected:
-  TBitmapSurface Draw(const TParamTexts& texts, TEngine engine = TEngine::Fast, int w = 487, int h = 409) {
-    TBitmapSurface s(w, h);
-    GetParam().Draw(s, texts, sink, engine);
-    return s;
+TEST(Pass, BadTextClearsThePictureAndReportsNothing) {
+  TParamTexts t = kDefaultTexts;
+  t[8] = "many";
+  for (auto draw : {DrawMandelbrot, DrawJulia}) {
+    TBitmapSurface s(7, 5);
+    for (int y = 0; y < 5; ++y) s.PlotRow(0, y, std::vector<TColor>(7, 0x123456));
+    TRecordingSink sink;
+    EXPECT_THROW(draw(s, t, sink, TEngine::Fast), EConvertError);
+    EXPECT_EQ(s.Pixels(), std::vector<TColor>(35, 0));
+    EXPECT_TRUE(sink.Positions.empty());
   }
-  bool Julia() const { return GetParam().Julia; }
+}
+
+// The pass paints and reports as the straightforward loops do.
+void ExpectStraightPicture(bool julia, const TParamTexts& t, int w, int h, TEngine engine) {
+  const testing::TStraightPicture want = testing::StraightRender(julia, t, w, h);
+  TBitmapSurface s(w, h);
   TRecordingSink sink;
+  (julia ? DrawJulia : DrawMandelbrot)(s, t, sink, engine);
+  const std::string view = (julia ? "Julia " : "Mandelbrot ") + ::testing::PrintToString(t);
+  EXPECT_TRUE(s.Pixels() == want.Pixels) << view << " " << w << "x" << h;
+  EXPECT_EQ(sink.Positions, want.Progress) << view;
+}
+
+TEST(Pass, Views) {
+  const struct {
+    TParamTexts Texts;
+    int W, H;
+    bool Julia;  // false: Mandelbrot only
+  } views[] = {
+      {kDefaultTexts, 487, 409, true},
+      {{"-0.7454", "-0.7452", "0.1130", "0.1132", "-2", "2", "-2", "2", "300"}, 97, 61, true},
+      // Box edges on samples.
+      {{"-2", "1.25", "-1", "1.25", "-2", "0.5", "-1", "0.5", "15"}, 13, 9, true},
+      // Samples four floats apart: rows and columns end before the surface does.
+      {{"1", "1.000000476837158203125", "1", "1.000000476837158203125", "-3", "3", "-2", "2", "15"}, 6, 6, true},
+      // Steps that single-precision arithmetic rounds differently.
+      {{"-0.4155", "1.1985", "-0.3555", "1.9444", "-3", "3", "-2", "2", "1000"}, 24, 29, true},
+      // Near overflow; subnormal samples in a reversed box.
+      {{"-3.4e38", "3.4e38", "-3.4e38", "3.4e38", "-3.4028235e38", "3.4028235e38", "-3.4e38", "3.4e38", "15"}, 16, 12, true},
+      {{"-1e-40", "1e-40", "-1e-40", "1e-40", "2", "-2", "-2", "2", "15"}, 16, 12, true},
+      // Empty and reversed regions, the least limit.
+      {{"-3", "-3", "-2", "2", "-3", "3", "-2", "2", "15"}, 40, 30, true},
+      {{"-3", "3", "3", "2", "-3", "3", "-2", "2", "15"}, 40, 30, true},
+      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "1"}, 40, 30, true},
+      // Limits the counter steps over: Julia's rule for them is a row of its own.
+      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2.5"}, 40, 30, false},
+      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "-5"}, 40, 30, false},
+  };
+  for (const auto& v : views)
+    for (bool julia : {false, true})
+      for (TEngine engine : {TEngine::Reference, TEngine::Fast})
+        if (!julia || v.Julia) ExpectStraightPicture(julia, v.Texts, v.W, v.H, engine);
+}
+
+// Orbits that repeat with no limit the counter can meet end at its last value at once.
+TEST(Pass, RepeatingOrbitsWithoutALimit) {
+  for (auto draw : {DrawMandelbrot, DrawJulia}) {
+    TBitmapSurface s(2, 2);
+    TRecordingSink sink;
+    draw(s, {"0", "1", "0", "1", "-3", "3", "-2", "2", "3e9"}, sink, TEngine::Fast);
+    EXPECT_EQ(s.Pixel(1, 1), ColorOf(kMaxSteps));
+  }
+}
+
+// Limits the counter steps over or never reaches, on orbits that all escape.
+TEST(Pass, LimitsTheCounterStepsOver) {
+  for (const char* csample : {"2.5", "0.5", "0", "-5", "1e30"})
+    for (auto draw : {DrawMandelbrot, DrawJulia}) {
+      const TParamTexts t = {"0.5", "2", "-1", "1", "-3", "3", "-2", "2", csample};
+      TBitmapSurface fast(40, 30), reference(40, 30);
+      TRecordingSink sink;
+      draw(fast, t, sink, TEngine::Fast);
+      draw(reference, t, sink, TEngine::Reference);
+      EXPECT_EQ(fast.Pixels(), reference.Pixels()) << csample;
+    }
+}
+
+// Samples whose step double precision rounds to another float than extended
+// does, with one box edge (the others far off) on the extended result: the
+// exact orbit ends on that step, the double one goes on.
+const struct {
+  bool Julia;
+  const char *Re, *Im;
+  int Edge;  // box Cremin, Cremax, Cimmin, Cimmax
+  const char* At;
+} kTraps[] = {
+    {false, "-1.00113261", "0.0336727686", 1, "3.49129685e-08"},
+    {false, "-1.00145268", "0.0381416269", 1, "1.09945555e-08"},
+    {false, "-1.00285482", "0.0535084791", 1, "-1.8325413e-07"},
+    {false, "-2.9789744e-08", "1.00042224", 2, "1.00042212"},
+    {false, "2.63740567e-08", "1.12998629", 3, "1.12998641"},
+    {false, "2.01022772e-08", "1.48253465", 3, "1.48253477"},
+    {true, "-0.0442419127", "0.363846481", 0, "-8.36726077e-10"},
+    {true, "0.273911566", "-0.726727426", 1, "1.83332405e-09"},
+    {true, "-0.0995960087", "0.557122171", 0, "8.13085688e-09"},
+    {true, "-0.183911994", "-1.45471156", 2, "-1.48391251e-07"},
+    {true, "-0.107946672", "1.44564569", 3, "-6.57765087e-09"},
+    {true, "0.102938846", "-1.44431424", 2, "1.33065868e-07"},
 };
 
-TEST_P(Commands, DefaultPictureStepCounts) {
-  struct {
-    int x, y, mandelbrot, julia;
-  } const expected[] = {{100, 100, 2, 1}, {160, 160, 6, 1}, {200, 205, 16, 2}, {244, 205, 16, 8},
-                        {250, 205, 16, 5}, {300, 150, 3, 2}, {400, 300, 2, 1}, {1, 1, 1, 1}};
-  for (TEngine engine : {TEngine::Reference, TEngine::Fast}) {
-    const TBitmapSurface s = Draw(kDefaultTexts, engine);
-    for (auto& e : expected) EXPECT_EQ(CountAt(s, e.x, e.y), Julia() ? e.julia : e.mandelbrot) << e.x << "," << e.y;
-    EXPECT_EQ(s.Pixel(1, 1), RGB(16, 16, 0));
-    for (int x = 0; x < 487; ++x) EXPECT_EQ(s.Pixel(x, 0), 0u);
-    for (int y = 0; y < 409; ++y) EXPECT_EQ(s.Pixel(0, y), 0u);
-    EXPECT_NE(s.Pixel(486, 408), 0u);
+// Views near the edge of the set, from the whole picture down to a sampling
+// step of a few floats, some with a box of their own.
+void ExpectRandomViews(TEngine engine, int views, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> unit(0, 1);
+  const auto text = [](double v) { char s[32]; std::snprintf(s, sizeof s, "%.9g", v); return std::string(s); };
+  const std::string limits[] = {"1", "7", "15", "40", "63", "64", "65", "150", "1000", "4000", "0.5", "2.5"};
+  for (int view = 0; view < views; ++view) {
+    const bool julia = view % 2;
+    double cr = 0, ci = 0;
+    do {
+      cr = -2 + 4 * unit(rng);
+      ci = -1.5 + 3 * unit(rng);
+    } while ((julia ? OrbitSteps<TJuliaOrbit> : OrbitSteps<TMandelbrotOrbit>)(float(cr), float(ci), {-3, 3, -2, 2},
+                                                                              50) < 6);
+    const double span = 4 * std::pow(10.0, -5.5 * unit(rng));
+    TParamTexts t = {text(cr - span / 2), text(cr + span / 2), text(ci - span * 0.375), text(ci + span * 0.375),
+                     "-3", "3", "-2", "2", limits[view / 2 % (julia ? 10 : 12)]};
+    if (view % 4 < 2)
+      for (auto [i, v] : {std::pair{4, -1 - 3 * unit(rng)}, {5, 0.5 + 3 * unit(rng)}, {6, -0.5 - 2 * unit(rng)},
+                          {7, 0.5 + 2 * unit(rng)}})
+        t[i] = text(v);
+    ExpectStraightPicture(julia, t, 24 + view % 29, 16 + view % 17, engine);
+    if (::testing::Test::HasFailure()) return;
   }
 }
 
-TEST_P(Commands, MatchesStraightReference) {
-  const TParamTexts cases[] = {
-      kDefaultTexts,
-      {"-0.7454", "-0.7452", "0.1130", "0.1132", "-2", "2", "-2", "2", "300"},
-      {"-1.25", "-1.1", "-0.05", "0.1", "-2.5", "2", "-1.5", "1.5", "64"},
-      {"-0.5", "0.5", "-0.5", "0.5", "-4", "4", "-4", "4", "40"},
+TEST(RandomViews, ReferenceEngine) { ExpectRandomViews(TEngine::Reference, 300 / kScale, 1); }
+// Each instruction set this CPU has takes its turn, the widest (the one the
+// other tests see) among them.
+TEST(RandomViews, FastEngineOnEveryInstructionSet) {
+  for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+    SCOPED_TRACE(hwy::TargetName(target));
+    hwy::SetSupportedTargetsForTest(target);
+    for (const auto& trap : kTraps) {
+      TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
+      t[4 + trap.Edge] = trap.At;
+      ExpectStraightPicture(trap.Julia, t, 9, 2, TEngine::Fast);
+    }
+    ExpectRandomViews(TEngine::Fast, 600 / kScale, unsigned(target));
+  }
+  hwy::SetSupportedTargetsForTest(0);
+}
+
+TEST(Cli, ArgumentsExitStatusAndPicture) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("wirolot-cli-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string out = (dir / "p.png").string();
+  const struct {
+    std::string Args;
+    int Status;
+    bool Julia = false;
+    TParamTexts Texts = kDefaultTexts;
+    int W = 0, H = 0;  // 0: no picture is written
+  } cases[] = {
+      {"--julia --out " + out, 0, true, kDefaultTexts, 487, 409},
+      {"--size 160x90 --out " + out + " -- -0.16 -0.14 1.025 1.045 -2 2 -2 2 500", 0, false,
+       {"-0.16", "-0.14", "1.025", "1.045", "-2", "2", "-2", "2", "500"}, 160, 90},
+      {"-3 3 -2 2 -3 3 -2 2 fifteen --out " + out, 2}, {"-3 3 -2 --out " + out, 2}, {"--size 0x5 --out " + out, 2},
+      {"--sizes 5x5 --out " + out, 2}, {"--out " + (dir / "missing" / "p.png").string(), 1},
   };
-  for (const TParamTexts& t : cases) {
-    const auto want = testing::StraightRender(Julia(), t, 97, 61);
-    for (TEngine engine : {TEngine::Reference, TEngine::Fast}) {
-      sink.Positions.clear();
-      const TBitmapSurface s = Draw(t, engine, 97, 61);
-      EXPECT_EQ(s.Pixels(), want.Pixels) << t[0] << " " << t[8];
-      EXPECT_EQ(sink.Positions, want.Progress);
+  for (const auto& c : cases) {
+    fs::remove(out);
+    const int status = std::system((std::string(WIROLOT_RENDER) + " " + c.Args + " 2>/dev/null").c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.Status) << c.Args;
+    if (!c.W) {
+      EXPECT_FALSE(fs::exists(out)) << c.Args;
+      continue;
     }
-  }
-}
-
-TEST_P(Commands, FixedPointOfTheMapAtTheOrigin) {
-  const TBitmapSurface s = Draw(With({{0, "0"}, {2, "0"}}));
-  EXPECT_EQ(s.Pixel(1, 1), Julia() ? RGB(240, 240, 0) : RGB(0, 1, 1));
-}
-
-TEST_P(Commands, CsampleBounds) {
-  // Mandelbrot stops above Csample, Julia when it meets it.
-  const std::set<int> one = PaintedCounts(Draw(With({{8, "1"}})));
-  EXPECT_EQ(one, (Julia() ? std::set<int>{1} : std::set<int>{1, 2}));
-  EXPECT_EQ(*PaintedCounts(Draw(With({{8, "2.5"}}))).rbegin(), 3);
-  EXPECT_EQ(PaintedCounts(Draw(With({{8, "0"}}))), std::set<int>{1});
-}
-
-TEST_P(Commands, DegenerateBoxStopsEveryOrbitAfterOneStep) {
-  EXPECT_EQ(PaintedCounts(Draw(With({{4, "1"}, {5, "1"}}))), std::set<int>{1});
-  EXPECT_EQ(PaintedCounts(Draw(With({{6, "2"}, {7, "-2"}}))), std::set<int>{1});
-}
-
-TEST_P(Commands, NarrowRowsEndOnTheirOwnOrAtTheEdge) {
-  // 480 samples a row: columns 481..486 keep the clearing colour.
-  TBitmapSurface s = Draw(With({{0, "0.3"}, {1, "0.3001"}}));
-  EXPECT_NE(s.Pixel(480, 200), 0u);
-  for (int x = 481; x < 487; ++x) EXPECT_EQ(s.Pixel(x, 200), 0u);
-  // 560 samples a row: the row reaches the last column.
-  s = Draw(With({{0, "-0.75"}, {1, "-0.7499"}}));
-  EXPECT_NE(s.Pixel(486, 200), 0u);
-}
-
-TEST_P(Commands, EmptyAndReversedRegions) {
-  const TBitmapSurface equal = Draw(With({{1, "-3"}}));
-  EXPECT_EQ(sink.Positions.size(), 410u);
-  EXPECT_TRUE(PaintedCounts(equal).empty());
-
-  sink.Positions = {42};
-  const TBitmapSurface reversed = Draw(With({{2, "3"}}));
-  EXPECT_EQ(sink.Positions, std::vector<int>{42});
-  EXPECT_TRUE(PaintedCounts(reversed).empty());
-}
-
-TEST_P(Commands, BadTextClearsThePictureAndPaintsNothing) {
-  TBitmapSurface s(50, 40);
-  s.FillRect({0, 0, 50, 40}, RGB(1, 2, 3));
-  sink.Positions = {7};
-  EXPECT_THROW(GetParam().Draw(s, With({{8, "many"}}), sink, TEngine::Fast), EConvertError);
-  EXPECT_TRUE(std::all_of(s.Pixels().begin(), s.Pixels().end(), [](TColor c) { return c == 0; }));
-  EXPECT_EQ(sink.Positions, std::vector<int>{7});
-}
-
-TEST_P(Commands, WalkThatStopsAdvancingEnds) {
-  // re + dRe rounds back to re: every visible column repeats the first sample.
-  TBitmapSurface s = Draw(With({{0, "-0.75"}, {1, "-0.74999"}}));
-  for (int x = 2; x < 487; ++x) ASSERT_EQ(s.Pixel(x, 100), s.Pixel(1, 100));
-  // im + dIm rounds back to im: every visible row repeats the first one.
-  sink.Positions.clear();
-  s = Draw(With({{2, "1000"}, {3, "1000.01"}}));
-  for (int y = 2; y < 409; ++y)
-    for (int x = 1; x < 487; ++x) ASSERT_EQ(s.Pixel(x, y), s.Pixel(x, 1));
-  EXPECT_EQ(std::set<int>(sink.Positions.begin(), sink.Positions.end()), std::set<int>{0});
-}
-
-INSTANTIATE_TEST_SUITE_P(Both, Commands, ::testing::ValuesIn(kCommands),
-                         [](const auto& info) { return std::string(info.param.Name); });
-
-TEST(CountTests, StepLimitIsTheFirstCountThatStops) {
-  for (float cs : {-5.0f, 0.0f, 0.5f, 1.0f, 2.5f, 15.0f, 1e6f, 2147483520.0f, 2147483648.0f, 1e30f}) {
-    for (auto [limit, test] : {std::pair{TMandelbrotOrbit::StepLimit(cs), &TMandelbrotOrbit::CountTest},
-                               std::pair{TJuliaOrbit::StepLimit(cs), &TJuliaOrbit::CountTest}}) {
-      ASSERT_GE(limit, 1);
-      if (limit < kMaxSteps) {
-        EXPECT_TRUE(test(limit, cs)) << cs;
+    const testing::TStraightPicture want = testing::StraightRender(c.Julia, c.Texts, c.W, c.H);
+    QImage image(QString::fromStdString(out));
+    ASSERT_EQ(image.size(), QSize(c.W, c.H)) << c.Args;
+    long differing = 0;
+    for (int y = 0; y < c.H; ++y)
+      for (int x = 0; x < c.W; ++x) {
+        const std::uint32_t p = want.At(x, y);
+        differing += image.pixel(x, y) != qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF);
       }
-      if (limit > 1) {
-        EXPECT_FALSE(test(limit - 1, cs)) << cs;
-      }
-    }
+    EXPECT_EQ(differing, 0) << c.Args;
   }
-  EXPECT_EQ(TMandelbrotOrbit::StepLimit(15), 16);
-  EXPECT_EQ(TJuliaOrbit::StepLimit(15), 15);
-  EXPECT_EQ(TJuliaOrbit::StepLimit(2147483648.0f), kMaxSteps);
+  fs::remove_all(dir);
 }
 
 }  // namespace
