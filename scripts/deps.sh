@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
+  libpng-dev
   libhwy-dev libomp-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
