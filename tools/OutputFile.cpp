@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -96,6 +97,8 @@ TOutputFile::~TOutputFile() {
   if (fd_ > STDERR_FILENO) close(fd_);
   if (!temp_.empty()) unlink(temp_.c_str());
   gTempActive = 0;
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
 }
 
 void TOutputFile::Fail(const std::string& what) {

@@ -18,8 +18,8 @@
 
 namespace wirolot {
 
-// The stream cannot go on: a write failed, or a row already handed to the
-// encoder was drawn into again.
+// Drawing the stream cannot take (a row already handed to the encoder, a
+// colour outside the palette), or a failure inside the encoder.
 class EPngStreamError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -33,8 +33,8 @@ class EPngStreamError : public std::runtime_error {
 // start as the first palette colour, or black.
 class TPngStreamSurface final : public TPixelSurface {
  public:
-  // write(data, size) writes all of it or raises EPngStreamError; it is
-  // called on the encoder thread.
+  // write(data, size) writes all of it or raises an exception, which then
+  // leaves the next drawing call or Finish. Called on the encoder thread.
   using TWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
 
   TPngStreamSurface(int width, int height, std::vector<TColor> palette, TWriter write);
@@ -44,8 +44,8 @@ class TPngStreamSurface final : public TPixelSurface {
 
   void FillRect(const TRect& rect, TColor color) override;
 
-  // Completes the remaining rows and the file; raises EPngStreamError if
-  // anything failed.
+  // Completes the remaining rows and the PNG; raises what stopped the
+  // encoder, if anything did.
   void Finish();
 
  protected:
@@ -76,7 +76,7 @@ class TPngStreamSurface final : public TPixelSurface {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<int> full_, free_;
-  bool closing_ = false, cancelled_ = false;
+  bool cancelled_ = false;
   std::exception_ptr failure_;
   std::string pngError_;
   TWriter write_;
