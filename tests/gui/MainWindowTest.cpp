@@ -268,6 +268,7 @@ class TMainWindowTest : public QObject {
     const qreal ratio = f.Image1->devicePixelRatio();
     const QSize size(int(std::lround(f.Image1->width() * ratio)), int(std::lround(f.Image1->height() * ratio)));
     qInfo("device pixel ratio %g, picture %dx%d", ratio, size.width(), size.height());
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(size, QSize(974, 818));
     Click(f.Button1);
     const TImage::TCanvas& canvas = *f.Image1->GetCanvas();
     QCOMPARE(QSize(canvas.Width(), canvas.Height()), size);
