@@ -18,6 +18,7 @@ usr=$root/usr
 desktop=$usr/share/applications/$id.desktop
 desktop-file-validate "$desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
+appstreamcli validate-tree --no-net "$root"  # its launchable is the desktop entry above
 exec_name=$(sed -n 's/^Exec=//p' "$desktop")
 [ -x "$usr/bin/$exec_name" ] || fail "Exec=$exec_name is not an installed program"
 icon=$(sed -n 's/^Icon=//p' "$desktop")
