@@ -30,6 +30,9 @@ TApplication::~TApplication() { Application = nullptr; }
 
 void TApplication::Initialize() {
   qt_ = std::make_unique<QApplication>(argc_, argv_);
+  // The window maps to its desktop entry (window class, Wayland app id).
+  QApplication::setApplicationName("Wirolot");
+  QApplication::setDesktopFileName(WIROLOT_APP_ID);
   QApplication::setWindowIcon(QPixmap(wirolot_xpm));
 }
 
