@@ -12,6 +12,7 @@
 
 #include "Fractals.h"
 #include "Mandelbrot.h"
+#include "StraightReference.h"
 
 using namespace wirolot;
 
@@ -259,6 +260,34 @@ class TMainWindowTest : public QObject {
     qInfo("system locale %s", qPrintable(QLocale::system().name()));
     QCOMPARE(form_->Edit7->layoutDirection(), rtlSystem ? Qt::RightToLeft : Qt::LeftToRight);
     QCOMPARE(form_->Edit5->layoutDirection(), form_->layoutDirection());
+  }
+
+  // Also run alone on a scaled screen: one sample for each of its pixels.
+  void picturePerScreenPixel() {
+    TForm1& f = *form_;
+    const qreal ratio = f.Image1->devicePixelRatio();
+    const QSize size(int(std::lround(f.Image1->width() * ratio)), int(std::lround(f.Image1->height() * ratio)));
+    qInfo("device pixel ratio %g, picture %dx%d", ratio, size.width(), size.height());
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(size, QSize(974, 818));
+    Click(f.Button1);
+    const TImage::TCanvas& canvas = *f.Image1->GetCanvas();
+    QCOMPARE(QSize(canvas.Width(), canvas.Height()), size);
+    QCOMPARE(canvas.Bitmap().size(), size);
+    const auto want = testing::StraightRender(false, kDefaultTexts, size.width(), size.height());
+    for (int y = 0; y < size.height(); ++y)
+      for (int x = 0; x < size.width(); ++x)
+        if (canvas.Pixel(x, y) != want.At(x, y)) QFAIL(qPrintable(QString("pixel (%1, %2) differs").arg(x).arg(y)));
+    // Shown one to one.
+    QCOMPARE(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), canvas.Bitmap());
+
+    f.Edit1->setText("x");
+    {
+      TBoxCloser closer;
+      Click(f.Button2);
+      QCOMPARE(closer.Texts().size(), 1);
+    }
+    QCOMPARE(f.Image1->GetCanvas()->Bitmap().size(), size);
+    QVERIFY(AllBlack());
   }
 
   void icon() {

@@ -80,6 +80,16 @@ TEST_F(Cli, SizeAndTexts) {
   ExpectPicture(Out("z.png"), testing::StraightRender(false, t, 160, 90));
 }
 
+TEST_F(Cli, JuliaLimitTheCounterNeverMeets) {
+  for (const char* cs : {"2.5", "-5"}) {
+    const TParamTexts t = {"0", "3", "0", "2", "-3", "3", "-2", "2", cs};
+    std::string args = "--julia --size 120x90 --out " + Out("u.png").string() + " --";
+    for (const auto& text : t) args += " " + text;
+    ASSERT_EQ(Run(args), 0);
+    ExpectPicture(Out("u.png"), testing::StraightRender(true, t, 120, 90));
+  }
+}
+
 TEST_F(Cli, BadTextWritesNothing) {
   EXPECT_EQ(Run("-3 3 -2 2 -3 3 -2 2 fifteen --out " + Out("bad.png").string()), 2);
   EXPECT_FALSE(fs::exists(Out("bad.png")));
