@@ -30,6 +30,9 @@ TApplication::~TApplication() { Application = nullptr; }
 
 void TApplication::Initialize() {
   qt_ = std::make_unique<QApplication>(argc_, argv_);
+  // The window maps to its desktop entry (window class, Wayland app id).
+  QApplication::setApplicationName("Wirolot");
+  QApplication::setDesktopFileName(WIROLOT_APP_ID);
   QApplication::setWindowIcon(QPixmap(wirolot_xpm));
 }
 
@@ -93,8 +96,9 @@ void TForm::Loaded() {
   for (QLabel* label : findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) label->adjustSize();
 }
 
-TImage::TCanvas::TCanvas(TImage& owner)
-    : TPixelSurface(owner.width(), owner.height()), owner_(owner), bitmap_(owner.size(), QImage::Format_RGB32) {
+TImage::TCanvas::TCanvas(TImage& owner, QSize size, qreal ratio)
+    : TPixelSurface(size.width(), size.height()), owner_(owner), bitmap_(size, QImage::Format_RGB32) {
+  bitmap_.setDevicePixelRatio(ratio);
   bitmap_.fill(Qt::black);
 }
 
@@ -106,32 +110,34 @@ wirolot::TColor TImage::TCanvas::Pixel(int x, int y) const {
 void TImage::TCanvas::PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) {
   QRgb* p = reinterpret_cast<QRgb*>(bitmap_.scanLine(y)) + left;
   for (wirolot::TColor c : colors) *p++ = qRgb(wirolot::RedOf(c), wirolot::GreenOf(c), wirolot::BlueOf(c));
-  Changed();
+  owner_.Changed();
 }
 
-void TImage::TCanvas::Changed() {
-  // The area repaints once control is back in the event loop, not on the way
-  // when another control repaints during a pass.
+void TImage::Changed() {
+  // Not on the way, when another control repaints during a pass.
   if (!changed_) {
     changed_ = true;
     QMetaObject::invokeMethod(
-        &owner_,
+        this,
         [this] {
           changed_ = false;
-          owner_.update();
+          update();
         },
         Qt::QueuedConnection);
   }
 }
 
 TImage::TCanvas* TImage::GetCanvas() {
-  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
+  const qreal ratio = devicePixelRatio();
+  const QSize size(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+  if (!canvas_ || canvas_->Bitmap().size() != size || canvas_->Bitmap().devicePixelRatio() != ratio)
+    canvas_ = std::make_unique<TCanvas>(*this, size, ratio);
   return canvas_.get();
 }
 
 void TImage::paintEvent(QPaintEvent*) {
   if (!canvas_) return;
-  QPainter(this).drawImage(0, 0, canvas_->Bitmap());
+  QPainter(this).drawImage(QPointF(0, 0), canvas_->Bitmap());
 }
 
 void TProgressBar::SetPosition(int position) {

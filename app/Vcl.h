@@ -73,13 +73,15 @@ class TForm : public QWidget {
   void Loaded();
 };
 
-// Picture area drawn from its bitmap; the bitmap has the area's size and is
-// made on first use of the canvas.
+// Picture area drawn from its bitmap. The bitmap has the area's size in the
+// screen's pixels and carries their ratio to the area's own, so that it is
+// drawn one to one; it is made on first use of the canvas, and made anew when
+// the area's size or ratio has changed since.
 class TImage : public QWidget {
  public:
   class TCanvas final : public wirolot::TPixelSurface {
    public:
-    explicit TCanvas(TImage& owner);
+    TCanvas(TImage& owner, QSize size, qreal ratio);
     wirolot::TColor Pixel(int x, int y) const;
     const QImage& Bitmap() const { return bitmap_; }
 
@@ -87,11 +89,8 @@ class TImage : public QWidget {
     void PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) override;
 
    private:
-    void Changed();
-
     TImage& owner_;
     QImage bitmap_;
-    bool changed_ = false;
   };
 
   using QWidget::QWidget;
@@ -102,7 +101,11 @@ class TImage : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Repaints once control is back in the event loop.
+  void Changed();
+
   std::unique_ptr<TCanvas> canvas_;
+  bool changed_ = false;
 };
 
 // Progress bar as the render's progress sink: each position is shown at once.

@@ -60,26 +60,32 @@ struct TJuliaOrbit {
     return {float(p * zr - q * zi), float(p * zi + q * zr)};
   }
 
-  // Equality for every limit the counter can meet on its way up from 1; a
-  // limit it would step over (zero, negative, fractional) ends the orbit at
-  // the first count above it instead of never.
-  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) >= csample; }
+  // Equality, literally: a Csample the counter never meets on its way up from
+  // 1 (zero, negative, fractional, 2^31 and above, NaN) stops no orbit.
+  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) == csample; }
 
+  // The count equal to a whole Csample from 1 up, or kMaxSteps if none is.
   static std::int32_t StepLimit(float csample) {
-    if (!(csample <= float(kMaxSteps))) return kMaxSteps;  // above 2^31 - 1, NaN
-    if (csample <= 1) return 1;
-    const float limit = std::ceil(csample);
-    return limit >= float(kMaxSteps) ? kMaxSteps : std::int32_t(limit);
+    if (csample >= 1 && csample < float(kMaxSteps) && csample == std::floor(csample)) return std::int32_t(csample);
+    return kMaxSteps;
   }
 };
 
 // Step count of one sample, iterated exactly as stated, one step at a time.
+// The point is kept at ages 0, 1, 2, 4, ...: an orbit back at a kept point
+// repeats itself inside the box from there on, so only its limit ends it.
 template <class Orbit>
 std::int32_t OrbitSteps(float re, float im, const TComplexRect& box, float csample) {
-  TOrbitPoint z = Orbit::Start(re, im);
+  TOrbitPoint z = Orbit::Start(re, im), kept = z;
+  std::int32_t keepAt = 1;
   for (std::int32_t n = 1;; ++n) {
     z = Orbit::Step(z, re, im);
     if (Orbit::CountTest(n, csample) || n == kMaxSteps || !Inside(z, box)) return n;
+    if (z.zr == kept.zr && z.zi == kept.zi) return Orbit::StepLimit(csample);
+    if (n == keepAt) {
+      kept = z;
+      if (keepAt <= kMaxSteps / 2) keepAt *= 2;
+    }
   }
 }
 

@@ -4,10 +4,12 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
+  libpng-dev
   libhwy-dev libomp-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   locales
+  help2man dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do

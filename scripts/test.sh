@@ -10,6 +10,9 @@ jobs=$(nproc)
 cmake --preset default
 cmake --build --preset default -j "$jobs"
 ctest --preset default -j "$jobs"
+# The Debian package, built from the tested tree and checked by lintian.
+cmake --build --preset default --target package
+lintian --fail-on error build/wirolot_*.deb
 
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$jobs"

@@ -1,18 +1,18 @@
 // Command-line renderer: draws one picture into a PNG file.
-#include <QImage>
-#include <QString>
-
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
-#include <span>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 #include <unistd.h>
 
+#include "Convert.h"
 #include "Fractals.h"
+#include "Orbits.h"
+#include "OutputFile.h"
+#include "PngStreamSurface.h"
 
 using namespace wirolot;
 
@@ -21,7 +21,10 @@ namespace {
 constexpr const char* kUsage = R"(Usage: wirolot-render [OPTIONS] [T1 ... T9]
 
 Draws the Mandelbrot set (or, with --julia, the cubic Julia set of
-z -> z (z^2 + c), c = 2.04 - 0.2i) into an 8-bit RGB PNG file.
+z -> z (z^2 + c), c = 2.04 - 0.2i) into a PNG file. The file is written
+while the picture is computed, a few rows at a time, so memory does not grow
+with the picture's height. It is an 8-bit indexed PNG when the iteration limit
+allows at most 256 colours, an 8-bit RGB PNG otherwise.
 
 T1 ... T9 are the nine parameter texts, all nine or none, in this order:
   T1 T2 T3 T4  analysis region Cremin Cremax Cimmin Cimmax   (-3 3 -2 2)
@@ -32,45 +35,54 @@ Texts may start with '-'; only the options below are read as options.
 
 Options:
   --julia         draw the Julia set instead of the Mandelbrot set
-  --size WxH      picture size in pixels (default 487x409)
-  --out FILE      output file (default wirolot.png)
+  --size WxH      picture size in pixels, each 1 to 65535 (default 487x409)
+  --out FILE      output file (default wirolot.png); '-' writes the PNG to
+                  standard output. A regular file is written under a
+                  temporary name in the same folder and renamed to FILE only
+                  once complete, so an existing FILE stays as it was unless
+                  the new picture is written in full.
   --reference     use the one-sample-at-a-time extended-precision engine
                   (same picture, much slower)
   --help          show this text
   --              end of options
 
-Exit status: 0 on success, 2 for a text that is not a number or bad usage
-(no file is written then), 1 if the file cannot be written.
-A progress bar is shown on standard error when it is a terminal.
+Exit status:
+  0  the picture was written in full
+  1  the file could not be written (no space, no permission, a write error
+     on standard output, ...) or the program was interrupted by SIGINT or
+     SIGTERM; the message names the file and the reason, and no partial
+     file is left behind
+  2  a text that is not a number, or bad usage; no file is written
+A progress bar is shown on standard error when it is a terminal; it reaches
+100% only once the file is complete.
+
+Environment:
+  OMP_NUM_THREADS   threads that compute the picture (default: one per core)
+  OMP_WAIT_POLICY   how idle computing threads wait; wirolot-render sets
+                    'passive' when it is unset, so that they leave the cores
+                    to the PNG encoder
 )";
 
-// Surface that stores pixels straight into the image to be saved.
-class TImageSurface final : public TPixelSurface {
- public:
-  explicit TImageSurface(QImage& image) : TPixelSurface(image.width(), image.height()), image_(image) {}
-
- protected:
-  void PlotSpan(int y, int left, std::span<const TColor> colors) override {
-    for (uchar* p = image_.scanLine(y) + 3 * left; TColor c : colors) {
-      *p++ = RedOf(c);
-      *p++ = GreenOf(c);
-      *p++ = BlueOf(c);
-    }
-  }
-
- private:
-  QImage& image_;
-};
-
+// Holds at 99% until Complete: the file is done only after the pass.
 class TTerminalProgress final : public IProgressSink {
  public:
   explicit TTerminalProgress(bool enabled) : enabled_(enabled) {}
-  ~TTerminalProgress() override {
-    if (enabled_ && shown_ >= 0) std::fputs("\n", stderr);
+  ~TTerminalProgress() override { End(); }
+  void SetPosition(int position) override { Show(std::clamp(position, 0, 99)); }
+  void Complete() {
+    Show(100);
+    End();
   }
-  void SetPosition(int position) override {
+  // Ends the bar's line, if one is shown.
+  void End() {
+    if (enabled_ && shown_ >= 0) std::fputs("\n", stderr);
+    shown_ = -1;
+  }
+
+ private:
+  void Show(int position) {
     if (!enabled_ || position == shown_) return;
-    shown_ = position < 0 ? 0 : position > 100 ? 100 : position;
+    shown_ = position;
     constexpr int kWidth = 40;
     const int filled = shown_ * kWidth / 100;
     std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "########################################",
@@ -78,7 +90,6 @@ class TTerminalProgress final : public IProgressSink {
     std::fflush(stderr);
   }
 
- private:
   bool enabled_;
   int shown_ = -1;
 };
@@ -98,6 +109,14 @@ bool ParseSize(std::string_view text, int& width, int& height) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The encoder thread shares the cores with the engine's OpenMP threads,
+  // which by default spin between parallel regions and so take its time. The
+  // runtime reads its settings only as it loads: start again with them set,
+  // unless the user chose a policy.
+  if (!std::getenv("OMP_WAIT_POLICY")) {
+    setenv("OMP_WAIT_POLICY", "passive", 1);
+    execv("/proc/self/exe", argv);  // without /proc, go on as we are
+  }
   std::setlocale(LC_ALL, "");
 
   bool julia = false, reference = false, optionsEnded = false;
@@ -133,21 +152,34 @@ int main(int argc, char** argv) {
 
   TParamTexts params = kDefaultTexts;
   std::copy(texts.begin(), texts.end(), params.begin());
-
-  QImage image(width, height, QImage::Format_RGB888);
-  if (image.isNull()) return UsageError("cannot allocate a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
-  TImageSurface surface(image);
-  const TEngine engine = reference ? TEngine::Reference : TEngine::Fast;
+  float csample;
   try {
-    TTerminalProgress progress(isatty(STDERR_FILENO));
-    (julia ? DrawJulia : DrawMandelbrot)(surface, params, progress, engine);
+    csample = ConvertTexts(params).Csample;
   } catch (const Exception& e) {
     std::fprintf(stderr, "wirolot-render: %s\n", e.what());
     return 2;
   }
-  if (!image.save(QString::fromStdString(out), "PNG")) {
-    std::fprintf(stderr, "wirolot-render: cannot write '%s'\n", out.c_str());
+
+  // Counts run from 1 to the step limit; with at most 255 of them every
+  // colour the pass can paint, and the black of the clearing, fits a palette.
+  const std::int32_t limit = julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
+  std::vector<TColor> palette;
+  for (std::int32_t n = 0; limit < 256 && n <= limit; ++n) palette.push_back(ColorOf(n));
+
+  const TEngine engine = reference ? TEngine::Reference : TEngine::Fast;
+  TTerminalProgress progress(isatty(STDERR_FILENO));
+  try {
+    TOutputFile file(out);
+    TPngStreamSurface surface(width, height, palette,
+                              [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
+    (julia ? DrawJulia : DrawMandelbrot)(surface, params, progress, engine);
+    surface.Finish();
+    file.Commit();
+  } catch (const std::exception& e) {
+    progress.End();
+    std::fprintf(stderr, "wirolot-render: %s\n", e.what());
     return 1;
   }
+  progress.Complete();
   return 0;
 }

@@ -1,5 +1,7 @@
 // The main window under the offscreen platform: its contents and layout, keys,
-// the fields' wiring to both commands, bad fields and the progress bar.
+// the fields' wiring to both commands, bad fields, the progress bar, names for
+// screen readers and pictures on scaled screens.
+#include <QAccessible>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
@@ -12,6 +14,7 @@
 
 #include "Fractals.h"
 #include "Mandelbrot.h"
+#include "StraightReference.h"
 
 using namespace wirolot;
 
@@ -149,6 +152,43 @@ class TMainWindowTest : public QObject {
       form_->ProgressBar1->SetPosition(position);
       QCOMPARE(form_->ProgressBar1->value(), shown);
     }
+  }
+
+  // What a screen reader finds: each field's group and bound, the buttons and
+  // the bar; and the desktop entry the running window maps to.
+  void accessibleNames() {
+    TForm1& f = *form_;
+    QStringList names;
+    for (const QString group : {"Obszar poddawany analizie: ", "Zbie\u017cnosc ci\u0105gu w: "})
+      for (const char* bound : {"Cremin", "Cremax", "Cimmin", "Cimmax"}) names << group + bound;
+    names << "Csample" << "Mandelbrot" << "Julia" << "Post\u0119p";
+    const auto fields = Fields();
+    std::vector<QWidget*> controls(fields.begin(), fields.end());
+    controls.insert(controls.end(), {f.Button1, f.Button2, f.ProgressBar1});
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&f);
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      QAccessibleInterface* control = QAccessible::queryAccessibleInterface(controls[i]);
+      QCOMPARE(control->text(QAccessible::Name), names[int(i)]);
+      QVERIFY(window->indexOfChild(control) >= 0);
+    }
+    QCOMPARE(QGuiApplication::desktopFileName(), QString(WIROLOT_APP_ID));
+  }
+
+  // Also run alone on a screen scaled to 200 %: one sample for each screen pixel.
+  void picturePerScreenPixel() {
+    TForm1& f = *form_;
+    const qreal ratio = f.Image1->devicePixelRatio();
+    const QSize size(int(std::lround(f.Image1->width() * ratio)), int(std::lround(f.Image1->height() * ratio)));
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(size, QSize(974, 818));
+    Click(f.Button1);
+    const TImage::TCanvas& canvas = *f.Image1->GetCanvas();
+    QCOMPARE(QSize(canvas.Width(), canvas.Height()), size);
+    QVERIFY(Picture() == testing::StraightRender(false, kDefaultTexts, size.width(), size.height()).Pixels);
+    // Shown one to one.
+    QCOMPARE(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), canvas.Bitmap());
+    f.Edit1->setText("x");
+    QCOMPARE(ClickThroughBoxes(f.Button2).size(), 1);
+    QVERIFY(Picture() == std::vector<TColor>(std::size_t(size.width() * size.height()), 0));
   }
 
   void rightToLeft() {

@@ -2,6 +2,7 @@
 // extended-precision intermediates, written without the renderer's code.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -17,8 +18,19 @@ struct TStraightPicture {
   std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
 
+constexpr std::int32_t kLastCount = 2147483647;
+
+// The count at which an orbit that stays put after n steps stops.
+inline std::int32_t StopOnFixedPoint(bool julia, std::int32_t n, float cs) {
+  const long double c = cs;
+  if (julia) return c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount;
+  return c < kLastCount ? std::int32_t(c) + 1 : kLastCount;
+}
+
 // Text conversion is left to strtold in the C locale. A walk longer than
-// maxSamples aborts the test rather than hang.
+// maxSamples aborts the test rather than hang. Only fixed points are cut
+// short: keep orbits caught in longer cycles out of views with a limit the
+// counter cannot meet, or they step on to the counter's end.
 inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H,
                                        long maxSamples = 50'000'000) {
   float v[9];
@@ -39,7 +51,7 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
       ++px;
       if (++samples > maxSamples) std::abort();
       float zr = julia ? re : 0.0f, zi = julia ? im : 0.0f;
-      int n = 0;
+      std::int32_t n = 0;
       for (;;) {
         const long double x = zr, y = zi;
         if (julia) {
@@ -52,7 +64,14 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
         }
         ++n;
         if (julia ? (long double)n == cs : (long double)n > cs) break;
+        if (n == kLastCount) break;
         if (zr <= bReMin || zr >= bReMax || zi <= bImMin || zi >= bImMax || zr != zr || zi != zi) break;
+        if (zr == float(x) && zi == float(y)) {
+          // A fixed point inside the box: only the count test or the
+          // counter's end stops it.
+          n = StopOnFixedPoint(julia, n, cs);
+          break;
+        }
       }
       if (px < W && py < H) pic.Pixels[std::size_t(py) * W + px] = (std::uint32_t(n) * 4112u) & 0xFFFFFFu;
     }

@@ -1,0 +1,86 @@
+// A picture surface that encodes PNG rows while they are drawn, on a thread of
+// its own, holding a few rows rather than the picture.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Surface.h"
+
+namespace wirolot {
+
+// Drawing the stream cannot take (a row already handed to the encoder, a
+// colour outside the palette), or a failure inside the encoder.
+class EPngStreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Rows must be drawn top to bottom: a fill of the whole surface before any
+// row sets the colour of rows never drawn; a row is complete once a later row
+// is drawn, or at Finish. Drawing into a completed row raises EPngStreamError.
+// With a palette (at most 256 colours, low 24 bits) the PNG is indexed and
+// every drawn colour must be in it; without one it is 8-bit RGB. Pixels
+// start as the first palette colour, or black.
+class TPngStreamSurface final : public TPixelSurface {
+ public:
+  // write(data, size) writes all of it or raises an exception, which then
+  // leaves the next drawing call or Finish. Called on the encoder thread.
+  using TWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
+
+  TPngStreamSurface(int width, int height, std::vector<TColor> palette, TWriter write);
+  ~TPngStreamSurface() override;
+  TPngStreamSurface(const TPngStreamSurface&) = delete;
+  TPngStreamSurface& operator=(const TPngStreamSurface&) = delete;
+
+  void FillRect(const TRect& rect, TColor color) override;
+
+  // Completes the remaining rows and the PNG; raises what stopped the
+  // encoder, if anything did.
+  void Finish();
+
+ protected:
+  void PlotSpan(int y, int left, std::span<const TColor> colors) override;
+  void FillSpan(int y, int left, int right, TColor color) override;
+
+ private:
+  std::uint8_t* Row(int y);
+  void Store(std::uint8_t* out, TColor color) const;
+  void Submit();
+  void Encode();
+  int TakeRow();
+  void ReturnRow(int buffer);
+  bool Write(const std::uint8_t* data, std::size_t size);
+
+  const bool indexed_;
+  std::vector<TColor> palette_;
+  // Open-addressed colour -> palette index table.
+  std::vector<std::uint64_t> slots_;
+  std::vector<std::uint8_t> background_;  // a row never drawn
+  int row_ = -1;      // the row being drawn, -1 before the first
+  int current_ = 0;   // its buffer
+  bool finished_ = false;
+
+  // Row buffers pass from the drawing thread to the encoder through full_
+  // and come back through free_.
+  std::vector<std::vector<std::uint8_t>> buffers_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<int> full_, free_;
+  bool cancelled_ = false;
+  std::exception_ptr failure_;
+  std::string pngError_;
+  TWriter write_;
+  std::thread encoder_;
+};
+
+}  // namespace wirolot
