@@ -324,7 +324,8 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   const TParamTexts deep = {"-0.16", "-0.14", "1.025", "1.045", "-2", "2", "-2", "2", "500"},
                     shortRows = {"0.3", "0.3001", "-2", "2", "-3", "3", "-2", "2", "15"},
                     fewRows = {"-3", "3", "0.3", "0.3001", "-3", "3", "-2", "2", "15"},
-                    unmet = {"0", "3", "0", "2", "-3", "3", "-2", "2", "2.5"};
+                    unmet = {"0", "3", "0", "2", "-3", "3", "-2", "2", "2.5"},
+                    limit255 = {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "255"};
   const struct {
     std::string Command;
     int Status;
@@ -335,7 +336,7 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   } cases[] = {
       {R + " --julia --out " + out, 0, "", true, kDefaultTexts, 487, 409},
       {R + " --size 160x90 --out " + out + args(deep), 0, "", false, deep, 160, 90},  // RGB
-      {R + " --size 1x1 --out " + out, 0, "", false, kDefaultTexts, 1, 1},
+      {R + " --size 1x1 --out " + out + args(limit255), 0, "", false, limit255, 1, 1},  // 256 colours
       {R + " --size 487x9 --out " + out + args(shortRows), 0, "", false, shortRows, 487, 9},
       {R + " --julia --size 9x487 --out " + out + args(fewRows), 0, "", true, fewRows, 9, 487},
       {R + " --julia --size 120x90 --reference --out " + out + args(unmet), 0, "", true, unmet, 120, 90},
