@@ -156,8 +156,8 @@ TEST(Pass, Views) {
   } views[] = {
       {kDefaultTexts, 487, 409},
       {{"-0.7454", "-0.7452", "0.1130", "0.1132", "-2", "2", "-2", "2", "300"}, 97, 61},
-      // Box edges on samples.
-      {{"-2", "1.25", "-1", "1.25", "-2", "0.5", "-1", "0.5", "15"}, 13, 9},
+      // Box edges on samples, the origin among them.
+      {{"-2", "1.25", "-1", "1.25", "-2", "0.5", "-1", "0", "15"}, 13, 9},
       // Samples four floats apart: rows and columns end before the surface does.
       {{"1", "1.000000476837158203125", "1", "1.000000476837158203125", "-3", "3", "-2", "2", "15"}, 6, 6},
       // Steps that single-precision arithmetic rounds differently.
