@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Convert.h"
 #include "Engine.h"
 #include "hwy/targets.h"
 #include "Fractals.h"
@@ -133,13 +134,14 @@ void BM_Picture(benchmark::State& state, TKernel kernel) {
   } sink;
   const TOrbitCounter count = Counter<Orbit>(kernel);
   std::int64_t steps = 0;
-  RenderPass(surface, kDefaultTexts, sink,
-             [&](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
-               count(p, re, im, counts);
-               steps = std::accumulate(counts, counts + re.size() * im.size(), steps);
-             });
+  const TRenderParams params = ConvertTexts(kDefaultTexts);
+  PaintRows(surface, params, sink, {},
+            [&](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
+              count(p, re, im, counts);
+              steps = std::accumulate(counts, counts + re.size() * im.size(), steps);
+            });
   const std::uint64_t fallbacks = FastEngineFallbackSteps();
-  for (auto _ : state) RenderPass(surface, kDefaultTexts, sink, count);
+  for (auto _ : state) PaintRows(surface, params, sink, {}, count);
   Report(state, kernel, double(steps), fallbacks);
 }
 

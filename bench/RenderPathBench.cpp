@@ -36,7 +36,7 @@ TRun EnginePass(bool julia, int width, int height) {
   TBitmapSurface surface(width, height);
   TNullSink sink;
   const double start = Now();
-  (julia ? DrawJulia : DrawMandelbrot)(surface, kDefaultTexts, sink, TEngine::Fast);
+  (julia ? DrawJulia : DrawMandelbrot)(surface, kDefaultTexts, sink, TEngine::Fast, {});
   return {Now() - start, 0};
 }
 

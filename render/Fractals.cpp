@@ -1,24 +1,35 @@
 #include "Fractals.h"
 
-#include "RenderPass.h"
+#include "Convert.h"
 
 namespace wirolot {
 
 namespace {
 template <class Orbit>
-void Draw(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink, TEngine engine) {
-  RenderPass(surface, texts, sink,
-             [engine](const TRenderParams& params, std::span<const float> re, std::span<const float> im,
-                      std::int32_t* counts) { CountOrbits<Orbit>(engine, params, re, im, counts); });
+TPassEnd Draw(IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink, TEngine engine,
+              std::stop_token stop) {
+  return PaintRows(surface, params, sink, stop,
+                   [engine](const TRenderParams& p, std::span<const float> re, std::span<const float> im,
+                            std::int32_t* counts) { CountOrbits<Orbit>(engine, p, re, im, counts); });
 }
 }  // namespace
 
-void DrawMandelbrot(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink, TEngine engine) {
-  Draw<TMandelbrotOrbit>(surface, texts, sink, engine);
+TPassEnd DrawRows(TOrbitKind command, IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink,
+                  TEngine engine, std::stop_token stop) {
+  return command == TOrbitKind::Mandelbrot ? Draw<TMandelbrotOrbit>(surface, params, sink, engine, stop)
+                                           : Draw<TJuliaOrbit>(surface, params, sink, engine, stop);
 }
 
-void DrawJulia(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink, TEngine engine) {
-  Draw<TJuliaOrbit>(surface, texts, sink, engine);
+TPassEnd DrawMandelbrot(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink, TEngine engine,
+                        std::stop_token stop) {
+  ClearPicture(surface);
+  return DrawRows(TOrbitKind::Mandelbrot, surface, ConvertTexts(texts), sink, engine, stop);
+}
+
+TPassEnd DrawJulia(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink, TEngine engine,
+                   std::stop_token stop) {
+  ClearPicture(surface);
+  return DrawRows(TOrbitKind::Julia, surface, ConvertTexts(texts), sink, engine, stop);
 }
 
 }  // namespace wirolot

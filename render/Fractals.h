@@ -1,18 +1,26 @@
 // The two commands.
 #pragma once
 
+#include <stop_token>
+
 #include "Engine.h"
+#include "RenderPass.h"
 #include "Surface.h"
 #include "Types.h"
 
 namespace wirolot {
 
 // z <- z^2 + c over the sampled c, from z = 0.
-void DrawMandelbrot(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
-                    TEngine engine = TEngine::Fast);
+TPassEnd DrawMandelbrot(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
+                        TEngine engine = TEngine::Fast, std::stop_token stop = {});
 
 // z <- z (z^2 + c) with c = 2.04 - 0.2i, from z = the sample.
-void DrawJulia(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
-               TEngine engine = TEngine::Fast);
+TPassEnd DrawJulia(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
+                   TEngine engine = TEngine::Fast, std::stop_token stop = {});
+
+// Either command's pass after its first two steps: the surface already
+// cleared (ClearPicture) and the texts already converted.
+TPassEnd DrawRows(TOrbitKind command, IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink,
+                  TEngine engine = TEngine::Fast, std::stop_token stop = {});
 
 }  // namespace wirolot

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "Convert.h"
 #include "Orbits.h"
 #include "Walk.h"
 
@@ -14,18 +13,18 @@ namespace {
 constexpr std::size_t kBandRows = 8;
 }  // namespace
 
-void RenderPass(IPictureSurface& surface, const TParamTexts& texts, IProgressSink& sink,
-                const TOrbitCounter& countOrbits) {
-  const int width = surface.Width(), height = surface.Height();
-  surface.FillRect({0, 0, width, height}, 0);
+void ClearPicture(IPictureSurface& surface) { surface.FillRect({0, 0, surface.Width(), surface.Height()}, 0); }
 
-  const TRenderParams params = ConvertTexts(texts);
+TPassEnd PaintRows(IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink, std::stop_token stop,
+                   const TOrbitCounter& countOrbits) {
+  const int width = surface.Width(), height = surface.Height();
   const TWalk walk = PlanWalk(params.Region, width, height);
 
   std::vector<float> bandIm;
   std::vector<std::int32_t> counts;
   std::vector<TColor> colors(walk.Re.size());
   for (std::size_t band = 0; band < walk.VisibleRows; band += kBandRows) {
+    if (stop.stop_requested()) return TPassEnd::Stopped;
     const std::size_t rows = std::min(kBandRows, walk.VisibleRows - band);
     bandIm.resize(rows);
     for (std::size_t j = 0; j < rows; ++j) bandIm[j] = walk.Rows[band + j].Im;
@@ -40,6 +39,7 @@ void RenderPass(IPictureSurface& surface, const TParamTexts& texts, IProgressSin
     }
   }
   for (std::size_t j = walk.VisibleRows; j < walk.Rows.size(); ++j) sink.SetPosition(walk.Rows[j].Progress);
+  return TPassEnd::Complete;
 }
 
 }  // namespace wirolot

@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
     TOutputFile file(out);
     TPngStreamSurface surface(width, height, palette,
                               [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
-    (julia ? DrawJulia : DrawMandelbrot)(surface, params, progress, engine);
+    (julia ? DrawJulia : DrawMandelbrot)(surface, params, progress, engine, {});
     surface.Finish();
     file.Commit();
   } catch (const std::exception& e) {

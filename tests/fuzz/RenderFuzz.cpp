@@ -35,12 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wirolot::TBitmapSurface fast(16, 12), reference(16, 12);
     bool failed = false;
     try {
-      draw(fast, texts, sink, wirolot::TEngine::Fast);
+      draw(fast, texts, sink, wirolot::TEngine::Fast, {});
     } catch (const wirolot::EConvertError&) {
       failed = true;
     }
     try {
-      draw(reference, texts, sink, wirolot::TEngine::Reference);
+      draw(reference, texts, sink, wirolot::TEngine::Reference, {});
       if (failed) std::abort();
     } catch (const wirolot::EConvertError&) {
       if (!failed) std::abort();

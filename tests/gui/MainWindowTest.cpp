@@ -121,7 +121,7 @@ class TMainWindowTest : public QObject {
       Click(button);
       QCOMPARE(f.ProgressBar1->value(), 99);
       TBitmapSurface expected(487, 409);
-      draw(expected, texts, *f.ProgressBar1, TEngine::Fast);
+      draw(expected, texts, *f.ProgressBar1, TEngine::Fast, {});
       QVERIFY(Picture() == expected.Pixels());
       // The area shows its bitmap.
       QCOMPARE(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), f.Image1->GetCanvas()->Bitmap());
