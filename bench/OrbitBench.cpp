@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <map>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "hwy/targets.h"
 #include "Fractals.h"
 #include "RenderPass.h"
-#include "Walk.h"
 
 namespace wirolot {
 namespace {
@@ -34,43 +32,73 @@ TOrbitPoint DoubleStep(TOrbitPoint z, float re, float im) {
   }
 }
 
-template <class Orbit>
-void CountOrbitsScalarDouble(const TRenderParams& params, std::span<const float> re, std::span<const float> im,
-                             std::int32_t* counts) {
+// The scalar kernels take only the rows of the pass whose index is a multiple
+// of `stride`; the others get a count of 0, which adds no steps.
+template <class Orbit, bool kExtended>
+void CountScalar(const TRenderParams& params, TRowPipeline& rows, std::size_t stride) {
   const std::int32_t limit = Orbit::StepLimit(params.Csample);
-  for (std::size_t j = 0; j < im.size(); ++j)
-    for (std::size_t i = 0; i < re.size(); ++i) {
-      TOrbitPoint z = Orbit::Start(re[i], im[j]);
-      std::int32_t n = 0;
-      do {
-        z = DoubleStep<Orbit>(z, re[i], im[j]);
-        ++n;
-      } while (n < limit && Inside(z, params.Box));
-      counts[j * re.size() + i] = n;
+#pragma omp parallel
+  for (TRowPipeline::TSegment s; rows.Claim(64, s);) {
+    std::int32_t* counts = rows.Counts(s.Row);
+    const float im = rows.Im(s.Row);
+    for (std::size_t i = s.Begin; i < s.End; ++i) {
+      const float re = rows.Re()[i];
+      if (s.Row % stride) {
+        counts[i] = 0;
+      } else if (kExtended) {
+        counts[i] = OrbitSteps<Orbit>(re, im, params.Box, params.Csample);
+      } else {
+        TOrbitPoint z = Orbit::Start(re, im);
+        std::int32_t n = 0;
+        do {
+          z = DoubleStep<Orbit>(z, re, im);
+          ++n;
+        } while (n < limit && Inside(z, params.Box));
+        counts[i] = n;
+      }
     }
+    rows.Counted(s.Row, s.End - s.Begin);
+  }
 }
 
 enum class TKernel { Reference, ScalarDouble, UncheckedSimd, Fast };
 const char* const kKernelNames[] = {"reference", "scalar_double", "unchecked_simd", "fast"};
 
 template <class Orbit>
-TOrbitCounter Counter(TKernel kernel) {
+TOrbitCounter Counter(TKernel kernel, std::size_t stride) {
   switch (kernel) {
     case TKernel::Reference:
-      return CountOrbitsReference<Orbit>;
+      return [stride](const TRenderParams& p, TRowPipeline& rows) { CountScalar<Orbit, true>(p, rows, stride); };
     case TKernel::ScalarDouble:
-      return CountOrbitsScalarDouble<Orbit>;
+      return [stride](const TRenderParams& p, TRowPipeline& rows) { CountScalar<Orbit, false>(p, rows, stride); };
     case TKernel::UncheckedSimd:
-      return [](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
-        CountOrbitsUnchecked(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), re, im, counts);
+      return [](const TRenderParams& p, TRowPipeline& rows) {
+        CountOrbitsUnchecked(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), rows);
       };
     case TKernel::Fast:
       break;
   }
-  return [](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
-    CountOrbitsFast(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), re, im, counts);
+  return [](const TRenderParams& p, TRowPipeline& rows) {
+    CountOrbitsFast(Orbit::kKind, p.Box, Orbit::StepLimit(p.Csample), rows);
   };
 }
+
+// A surface that keeps no pixels but the sum of the step counts painted: the
+// colour of n is n * 4112, which does not wrap for the limits used here.
+class TStepSum final : public TPixelSurface {
+ public:
+  using TPixelSurface::TPixelSurface;
+  double Steps = 0;
+
+ protected:
+  void PlotSpan(int, int, std::span<const TColor> colors) override {
+    for (TColor c : colors) Steps += c / 4112;
+  }
+};
+
+struct TNullSink final : IProgressSink {
+  void SetPosition(int) override {}
+};
 
 // A grid of samples walked as a pass walks it.
 struct TGrid {
@@ -97,52 +125,38 @@ const TGrid kJuliaGrids[] = {
 
 std::map<std::string, double> gStepsPerSecond;
 
-// Steps per second, and for the fast engine the share of lane steps it had to
-// recompute exactly, given the steps of one iteration and the recomputed
-// steps counted before the first.
-void Report(benchmark::State& state, TKernel kernel, double steps, std::uint64_t fallbacksBefore) {
+// Passes over `params` on a surface of width x height with the kernel; steps
+// per second and, for the fast engine, the share of lane steps it had to
+// recompute exactly. The steps are counted in a first, untimed pass.
+template <class Orbit>
+void Run(benchmark::State& state, TKernel kernel, const TRenderParams& params, int width, int height,
+         std::size_t stride) {
+  const TOrbitCounter count = Counter<Orbit>(kernel, stride);
+  TStepSum surface(width, height);
+  TNullSink sink;
+  PaintRows(surface, params, sink, {}, count);
+  const double steps = surface.Steps;
+  const std::uint64_t fallbacks = FastEngineFallbackSteps();
+  for (auto _ : state) PaintRows(surface, params, sink, {}, count);
   state.counters["steps/s"] = benchmark::Counter(steps, benchmark::Counter::kIsIterationInvariantRate);
   if (kernel == TKernel::Fast)
     state.counters["recomputed"] =
-        double(FastEngineFallbackSteps() - fallbacksBefore) / (steps * double(state.iterations()));
+        double(FastEngineFallbackSteps() - fallbacks) / (steps * double(state.iterations()));
 }
 
+bool IsScalar(TKernel kernel) { return kernel == TKernel::Reference || kernel == TKernel::ScalarDouble; }
+
+// Width + 1 and height + 1 so that every one of width x height samples lands.
 template <class Orbit>
 void BM_Grid(benchmark::State& state, const TGrid& grid, TKernel kernel) {
-  // Width + 1 and height + 1 so that the walk keeps width x height samples.
-  const TWalk walk = PlanWalk(grid.Params.Region, grid.Width + 1, grid.Height + 1);
-  const bool scalar = kernel == TKernel::Reference || kernel == TKernel::ScalarDouble;
-  std::vector<float> im;
-  for (std::size_t j = 0; j < walk.VisibleRows; j += scalar ? grid.ScalarRowStride : 1) im.push_back(walk.Rows[j].Im);
-  std::vector<std::int32_t> counts(walk.Re.size() * im.size());
-  const TOrbitCounter count = Counter<Orbit>(kernel);
-  const std::uint64_t fallbacks = FastEngineFallbackSteps();
-  for (auto _ : state) {
-    count(grid.Params, walk.Re, im, counts.data());
-    benchmark::DoNotOptimize(counts.data());
-  }
-  Report(state, kernel, double(std::accumulate(counts.begin(), counts.end(), std::int64_t(0))), fallbacks);
+  Run<Orbit>(state, kernel, grid.Params, grid.Width + 1, grid.Height + 1,
+             IsScalar(kernel) ? std::size_t(grid.ScalarRowStride) : 1);
 }
 
-// A whole picture of the defaults, painted on an in-memory surface. The steps
-// are counted in a first, untimed pass.
+// A whole picture of the defaults.
 template <class Orbit>
 void BM_Picture(benchmark::State& state, TKernel kernel) {
-  TBitmapSurface surface(4000, 3000);
-  struct : IProgressSink {
-    void SetPosition(int) override {}
-  } sink;
-  const TOrbitCounter count = Counter<Orbit>(kernel);
-  std::int64_t steps = 0;
-  const TRenderParams params = ConvertTexts(kDefaultTexts);
-  PaintRows(surface, params, sink, {},
-            [&](const TRenderParams& p, std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
-              count(p, re, im, counts);
-              steps = std::accumulate(counts, counts + re.size() * im.size(), steps);
-            });
-  const std::uint64_t fallbacks = FastEngineFallbackSteps();
-  for (auto _ : state) PaintRows(surface, params, sink, {}, count);
-  Report(state, kernel, double(steps), fallbacks);
+  Run<Orbit>(state, kernel, ConvertTexts(kDefaultTexts), 4000, 3000, 1);
 }
 
 // Shared cores make single runs noisy: each figure is the median of three.
@@ -158,7 +172,7 @@ void Register(const char* command, std::span<const TGrid> grids) {
     }
     const std::string name = std::string(command) + "/picture_4000x3000/" + kKernelNames[k];
     Repeated(benchmark::RegisterBenchmark(name.c_str(), BM_Picture<Orbit>, kernel)
-                 ->Iterations(kernel == TKernel::Reference || kernel == TKernel::ScalarDouble ? 1 : 3));
+                 ->Iterations(IsScalar(kernel) ? 1 : 3));
   }
 }
 
@@ -181,9 +195,12 @@ void PrintRatios() {
     const std::string suffix = "/fast";
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix)) continue;
     const std::string workload = name.substr(0, name.size() - suffix.size());
-    const double ref = gStepsPerSecond[workload + "/reference"];
-    const double unchecked = gStepsPerSecond[workload + "/unchecked_simd"];
-    std::printf("%-36s %11.1fx %15.2fx\n", workload.c_str(), fast / ref, fast / unchecked);
+    // A ratio to a kernel the filter left out is not shown.
+    const auto ratio = [&](const char* kernel) {
+      const auto other = gStepsPerSecond.find(workload + "/" + kernel);
+      return other == gStepsPerSecond.end() ? std::string("-") : std::to_string(fast / other->second);
+    };
+    std::printf("%-36s %12s %16s\n", workload.c_str(), ratio("reference").c_str(), ratio("unchecked_simd").c_str());
   }
 }
 

@@ -163,11 +163,14 @@ constexpr std::int32_t kSprintRounds = 64;
 constexpr std::int64_t kCycleRounds = 32;
 constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
 
+// Samples a thread claims at a time.
+HWY_INLINE std::size_t SegmentLength() { return 8 * kGroups * hn::Lanes(D()); }
+
 // An orbit that outlasted its first rounds: its point after `Steps` steps.
 struct TLongOrbit {
   double Zr, Zi, Re, Im;
   std::int64_t Steps;
-  std::size_t Slot;  // index into Counts
+  std::size_t Row, Column;
 };
 
 // One thread's supply of long orbits: it claims segments, runs each one's
@@ -177,17 +180,30 @@ template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
   // Lane steps recomputed exactly are added to `fallbacks`.
-  TOrbitSupply(const TFastJob& job, TSegments& segments, std::uint64_t& fallbacks)
-      : job_(job), segments_(segments), fallbacks_(fallbacks), box_(D(), job.Box) {}
+  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks)
+      : job_(job), fallbacks_(fallbacks), box_(D(), job.Box) {}
 
+  // The next long orbit; false when none is there for now, because the
+  // pipeline is full or nothing is left.
   bool Next(TLongOrbit& orbit) {
+    TRowPipeline::TSegment segment;
     while (queue_.empty()) {
-      std::size_t row, begin, end;
-      if (!segments_.Claim(row, begin, end)) return false;
-      Sprint(row, begin, end);
+      if (job_.Rows.TryClaim(SegmentLength(), segment) != TRowPipeline::TClaim::Taken) return false;
+      Sprint(segment);
     }
     orbit = queue_.back();
     queue_.pop_back();
+    return true;
+  }
+
+  // Waits until a long orbit is there; false when none will come.
+  bool Await() {
+    TRowPipeline::TSegment segment;
+    while (queue_.empty())
+      if (job_.Rows.Claim(SegmentLength(), segment))
+        Sprint(segment);
+      else
+        return false;
     return true;
   }
 
@@ -197,20 +213,22 @@ class TOrbitSupply {
     TLanes S;
     M Live;
     V Steps;
-    std::size_t Slot, Count;
+    std::size_t Column, Count;
     std::int32_t Rounds;
   };
 
   // Runs the samples of a segment, each group taking the next ones whenever
   // all of its orbits have ended or outlasted the first rounds.
-  HWY_NOINLINE void Sprint(std::size_t row, std::size_t begin, std::size_t end) {
+  HWY_NOINLINE void Sprint(const TRowPipeline::TSegment& segment) {
     const D d;
     const V one = hn::Set(d, 1.0);
     const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
     const bool ended = rounds == job_.Limit;
+    const std::size_t queued = queue_.size();
+    std::size_t next = segment.Begin;
     TGroup groups[kGroups] = {};
     std::size_t busy = 0;
-    for (TGroup& g : groups) busy += Take(d, g, row, begin, end);
+    for (TGroup& g : groups) busy += Take(d, g, segment.Row, next, segment.End);
     while (busy) {
       HWY_UNROLL(kGroups)
       for (TGroup& g : groups) {
@@ -218,31 +236,33 @@ class TOrbitSupply {
         g.Steps = hn::Add(g.Steps, hn::IfThenElseZero(g.Live, one));
         g.Live = hn::And(g.Live, box_.Inside(g.S));
         if (g.Count && (++g.Rounds == rounds || hn::AllFalse(d, g.Live))) {
-          Hand(d, g, ended);
-          busy -= !Take(d, g, row, begin, end);
+          Hand(d, g, segment.Row, ended);
+          busy -= !Take(d, g, segment.Row, next, segment.End);
         }
       }
     }
+    job_.Rows.Counted(segment.Row, segment.End - segment.Begin - (queue_.size() - queued));
   }
 
   // Starts the group on the samples from `next` on; false if none is left.
   HWY_INLINE bool Take(D d, TGroup& g, std::size_t row, std::size_t& next, std::size_t end) {
     const std::size_t lanes = hn::Lanes(d);
     g.Count = std::min(lanes, end - next);
-    g.Slot = row * job_.Re.size() + next;
+    g.Column = next;
     g.Live = hn::FirstN(d, g.Count);
     g.Steps = hn::Zero(d);
     g.Rounds = 0;
     if (!g.Count) return false;
     const hn::Rebind<float, D> df;
+    const float* re = job_.Rows.Re().data() + next;
     if (g.Count == lanes) {
-      g.S.Re = hn::PromoteTo(d, hn::LoadU(df, job_.Re.data() + next));
+      g.S.Re = hn::PromoteTo(d, hn::LoadU(df, re));
     } else {
-      alignas(64) float re[kMaxLanes] = {};
-      std::copy_n(job_.Re.data() + next, g.Count, re);
-      g.S.Re = hn::PromoteTo(d, hn::Load(df, re));
+      alignas(64) float part[kMaxLanes] = {};
+      std::copy_n(re, g.Count, part);
+      g.S.Re = hn::PromoteTo(d, hn::Load(df, part));
     }
-    g.S.Im = hn::Set(d, job_.Im[row]);
+    g.S.Im = hn::Set(d, job_.Rows.Im(row));
     Start(d, Orbit{}, g.S);
     next += g.Count;
     return true;
@@ -250,15 +270,16 @@ class TOrbitSupply {
 
   // Writes the group's step counts; keeps the orbits that go on unless the
   // limit has been reached.
-  HWY_INLINE void Hand(D d, const TGroup& g, bool ended) {
+  HWY_INLINE void Hand(D d, const TGroup& g, std::size_t row, bool ended) {
     const hn::Rebind<std::int32_t, D> di;
     const auto steps = hn::DemoteTo(di, g.Steps);
+    std::int32_t* counts = job_.Rows.Counts(row) + g.Column;
     if (g.Count == hn::Lanes(d)) {
-      hn::StoreU(steps, di, job_.Counts + g.Slot);
+      hn::StoreU(steps, di, counts);
     } else {
-      alignas(64) std::int32_t counts[kMaxLanes];
-      hn::Store(steps, di, counts);
-      std::copy_n(counts, g.Count, job_.Counts + g.Slot);
+      alignas(64) std::int32_t part[kMaxLanes];
+      hn::Store(steps, di, part);
+      std::copy_n(part, g.Count, counts);
     }
     if (ended || hn::AllFalse(d, g.Live)) return;
     alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes];
@@ -268,12 +289,11 @@ class TOrbitSupply {
     const double im = hn::GetLane(g.S.Im);
     for (std::uint64_t going = LaneBits(d, g.Live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
-      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + std::size_t(l)});
+      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, row, g.Column + std::size_t(l)});
     }
   }
 
   const TFastJob& job_;
-  TSegments& segments_;
   std::uint64_t& fallbacks_;
   const TBox box_;
   std::vector<TLongOrbit> queue_;
@@ -334,7 +354,10 @@ class TLaneStore {
     for (; ending; ending &= ending - 1) {
       const int k = std::countr_zero(ending);
       const std::size_t l = first + std::size_t(k);
-      if (live_[l]) job_.Counts[slot_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
+      if (live_[l]) {
+        job_.Rows.Counts(row_[l])[column_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
+        job_.Rows.Counted(row_[l], 1);
+      }
       keptZr_[l] = keptZi_[l] = kNone;
       TLongOrbit orbit;
       live_[l] = supply_.Next(orbit);
@@ -347,7 +370,8 @@ class TLaneStore {
       re_[l] = orbit.Re;
       im_[l] = orbit.Im;
       start_[l] = round - orbit.Steps;
-      slot_[l] = orbit.Slot;
+      row_[l] = orbit.Row;
+      column_[l] = orbit.Column;
       keepAt_[l] = double(start_[l] + kFirstKeep);
     }
     if (idle) {
@@ -388,26 +412,22 @@ class TLaneStore {
   alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
   alignas(64) double keptZr_[kSize], keptZi_[kSize], keepAt_[kSize];
   std::int64_t start_[kSize] = {};
-  std::size_t slot_[kSize] = {};
+  std::size_t row_[kSize] = {}, column_[kSize] = {};
   bool live_[kSize] = {};
   std::int64_t deadline_[kGroups] = {};
 };
 
 // Runs the thread's share of the job; returns the lane steps recomputed exactly.
 template <class Orbit, bool kCertify>
-std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
+std::uint64_t RunLanes(const TFastJob& job) {
   const D d;
   std::uint64_t fallbacks = 0;
-  TOrbitSupply<Orbit, kCertify> supply(job, segments, fallbacks);
+  TOrbitSupply<Orbit, kCertify> supply(job, fallbacks);
   TLaneStore<Orbit, kCertify> store(job, supply);
   const M all = hn::FirstN(d, hn::Lanes(d)), none = hn::FirstN(d, 0);
-  TLanes s[kGroups];
-  for (std::size_t g = 0; g < kGroups; ++g)
-    if (!store.Refill(d, g, all, none, 0)) return fallbacks;
-  for (std::size_t g = 0; g < kGroups; ++g) s[g] = store.Load(d, g);
-
   const TBox box(d, job.Box);
-  // One round of group g; false when no orbit is left.
+  TLanes s[kGroups];
+  // One round of group g; false when no orbit is left in any lane.
   const auto step = [&](std::size_t g, std::int64_t round, auto check) HWY_ATTR {
     Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
     const M inside = box.Inside(s[g]);
@@ -418,24 +438,34 @@ std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
     s[g] = store.Load(d, g);
     return true;
   };
-  for (std::int64_t round = 1;; ++round) {
-    for (const std::int64_t check = round + kCycleRounds - 1; round < check; ++round) {
-      HWY_UNROLL(kGroups)
-      for (std::size_t g = 0; g < kGroups; ++g)
-        if (!step(g, round, std::false_type{})) return fallbacks;
+  // Lanes run while orbits come; when the pipeline is full and every lane
+  // has run dry, the thread waits for room.
+  std::int64_t round = 0;
+  while (!job.Rows.Stopping() && supply.Await()) {
+    for (std::size_t g = 0; g < kGroups; ++g) {
+      store.Refill(d, g, all, none, round);
+      s[g] = store.Load(d, g);
     }
-    for (std::size_t g = 0; g < kGroups; ++g)
-      if (!step(g, round, std::true_type{})) return fallbacks;
+    // Every kCycleRounds-th round looks for repeats, and for a stop request.
+    for (bool going = true; going && !job.Rows.Stopping();) {
+      for (std::int64_t k = 1; going && k < kCycleRounds; ++k) {
+        ++round;
+        HWY_UNROLL(kGroups)
+        for (std::size_t g = 0; g < kGroups; ++g) going = going && step(g, round, std::false_type{});
+      }
+      ++round;
+      for (std::size_t g = 0; going && g < kGroups; ++g) going = step(g, round, std::true_type{});
+    }
   }
+  return fallbacks;
 }
 
 template <bool kCertify>
 void Count(TOrbitKind kind, const TFastJob& job) {
-  TSegments segments(job, 8 * kGroups * hn::Lanes(D()));
   std::uint64_t fallbacks = 0;
-#pragma omp parallel if (segments.Count() > 1) reduction(+ : fallbacks)
-  fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job, segments)
-                                              : RunLanes<TJuliaOrbit, kCertify>(job, segments);
+#pragma omp parallel if (job.Rows.Samples() > SegmentLength()) reduction(+ : fallbacks)
+  fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job)
+                                              : RunLanes<TJuliaOrbit, kCertify>(job);
   if (fallbacks) gFallbackSteps.fetch_add(fallbacks, std::memory_order_relaxed);
 }
 

@@ -15,37 +15,11 @@
 namespace wirolot {
 namespace {
 
-// The samples of one call.
+// The samples of one pass.
 struct TFastJob {
   TComplexRect Box;
   std::int32_t Limit;  // at least 1: every orbit takes a step
-  std::span<const float> Re, Im;
-  std::int32_t* Counts;
-};
-
-// A job's rows cut into segments of a given length, claimed by the threads
-// one at a time, in order.
-class TSegments {
- public:
-  TSegments(const TFastJob& job, std::size_t length)
-      : job_(job), length_(length), perRow_((job.Re.size() + length - 1) / length) {}
-
-  std::size_t Count() const { return perRow_ * job_.Im.size(); }
-
-  // Row and columns [begin, end) of the next segment; false when none is left.
-  bool Claim(std::size_t& row, std::size_t& begin, std::size_t& end) {
-    const std::size_t segment = next_.fetch_add(1, std::memory_order_relaxed);
-    if (segment >= Count()) return false;
-    row = segment / perRow_;
-    begin = segment % perRow_ * length_;
-    end = std::min(begin + length_, job_.Re.size());
-    return true;
-  }
-
- private:
-  const TFastJob& job_;
-  const std::size_t length_, perRow_;
-  std::atomic<std::size_t> next_{0};
+  TRowPipeline& Rows;
 };
 
 std::atomic<std::uint64_t> gFallbackSteps{0};
@@ -65,14 +39,12 @@ namespace wirolot {
 HWY_EXPORT(CountCertified);
 HWY_EXPORT(CountUnchecked);
 
-void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
-                     std::span<const float> im, std::int32_t* counts) {
-  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), re, im, counts});
+void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows) {
+  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), rows});
 }
 
-void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, std::span<const float> re,
-                          std::span<const float> im, std::int32_t* counts) {
-  HWY_DYNAMIC_DISPATCH(CountUnchecked)(kind, TFastJob{box, std::max(limit, 1), re, im, counts});
+void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows) {
+  HWY_DYNAMIC_DISPATCH(CountUnchecked)(kind, TFastJob{box, std::max(limit, 1), rows});
 }
 
 std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory_order_relaxed); }

@@ -9,8 +9,7 @@ template <class Orbit>
 TPassEnd Draw(IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink, TEngine engine,
               std::stop_token stop) {
   return PaintRows(surface, params, sink, stop,
-                   [engine](const TRenderParams& p, std::span<const float> re, std::span<const float> im,
-                            std::int32_t* counts) { CountOrbits<Orbit>(engine, p, re, im, counts); });
+                   [engine](const TRenderParams& p, TRowPipeline& rows) { CountOrbits<Orbit>(engine, p, rows); });
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <stop_token>
 
 #include "Types.h"
 
@@ -71,17 +72,22 @@ struct TJuliaOrbit {
   }
 };
 
+// Steps between two looks at a stop request inside one orbit.
+constexpr std::int32_t kStopCheckSteps = 1 << 16;
+
 // Step count of one sample, iterated exactly as stated, one step at a time.
 // The point is kept at ages 0, 1, 2, 4, ...: an orbit back at a kept point
 // repeats itself inside the box from there on, so only its limit ends it.
+// Once `stop` is requested the count is meaningless.
 template <class Orbit>
-std::int32_t OrbitSteps(float re, float im, const TComplexRect& box, float csample) {
+std::int32_t OrbitSteps(float re, float im, const TComplexRect& box, float csample, const std::stop_token& stop = {}) {
   TOrbitPoint z = Orbit::Start(re, im), kept = z;
   std::int32_t keepAt = 1;
   for (std::int32_t n = 1;; ++n) {
     z = Orbit::Step(z, re, im);
     if (Orbit::CountTest(n, csample) || n == kMaxSteps || !Inside(z, box)) return n;
     if (z.zr == kept.zr && z.zi == kept.zi) return Orbit::StepLimit(csample);
+    if (n % kStopCheckSteps == 0 && stop.stop_requested()) return n;
     if (n == keepAt) {
       kept = z;
       if (keepAt <= kMaxSteps / 2) keepAt *= 2;

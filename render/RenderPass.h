@@ -1,9 +1,7 @@
 // The render pass both commands share; they differ only in their orbit rules.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <span>
 #include <stop_token>
 
 #include "Surface.h"
@@ -11,19 +9,23 @@
 
 namespace wirolot {
 
+class TRowPipeline;
+
 // How a pass ended: every row painted, or stopped on request with the rows
 // painted so far, a prefix of the picture.
 enum class TPassEnd { Complete, Stopped };
 
-// Fills counts[j * re.size() + i] with the step count of sample (re[i], im[j]).
-using TOrbitCounter = std::function<void(const TRenderParams&, std::span<const float> re,
-                                         std::span<const float> im, std::int32_t* counts)>;
+// Writes the step count of every sample the pipeline hands out, and returns
+// once nothing is left or the pipeline is stopping.
+using TOrbitCounter = std::function<void(const TRenderParams&, TRowPipeline&)>;
 
 // The first step of every pass: the whole surface black.
 void ClearPicture(IPictureSurface& surface);
 
 // The rest of a pass, after the texts are converted: walks the region and
-// paints one pixel per sample, reporting each row's progress before its pixels.
+// paints one pixel per sample, rows top to bottom, reporting each row's
+// progress before its pixels. Rows are painted from the computing threads,
+// one call at a time, while later rows are still being computed.
 TPassEnd PaintRows(IPictureSurface& surface, const TRenderParams& params, IProgressSink& sink, std::stop_token stop,
                    const TOrbitCounter& countOrbits);
 

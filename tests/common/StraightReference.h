@@ -15,6 +15,7 @@ struct TStraightPicture {
   int Width, Height;
   std::vector<std::uint32_t> Pixels;  // 0x00BBGGRR, row-major
   std::vector<int> Progress;          // one position per row walked
+  int Columns = 0;                    // samples per row
   std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
 
@@ -75,6 +76,7 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
       }
       if (px < W && py < H) pic.Pixels[std::size_t(py) * W + px] = (std::uint32_t(n) * 4112u) & 0xFFFFFFu;
     }
+    pic.Columns = px;
   }
   return pic;
 }

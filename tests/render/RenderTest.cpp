@@ -4,6 +4,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -125,17 +127,53 @@ TEST(Pass, BadTextClearsThePictureAndReportsNothing) {
   }
 }
 
+// A surface that also takes the progress, and logs the order of the calls:
+// {'F', 0} a fill, {'P', position}, {'R', y} a row of pixels.
+class TCallLog final : public IPictureSurface, public IProgressSink {
+ public:
+  TCallLog(int width, int height) : Picture(width, height) {}
+  TBitmapSurface Picture;
+  std::vector<std::pair<char, int>> Calls;
+  std::function<void(int y)> OnRow;  // after row y is painted
+  int FailAtRow = 0;                  // raises TFailure instead of taking row y
+  struct TFailure {};
+
+  int Width() const override { return Picture.Width(); }
+  int Height() const override { return Picture.Height(); }
+  void FillRect(const TRect& r, TColor c) override { Calls.push_back({'F', 0}), Picture.FillRect(r, c); }
+  void SetPenColor(TColor c) override { Calls.push_back({'C', 0}), Picture.SetPenColor(c); }
+  void MoveTo(int x, int y) override { Calls.push_back({'M', 0}), Picture.MoveTo(x, y); }
+  void LineTo(int x, int y) override { Calls.push_back({'L', 0}), Picture.LineTo(x, y); }
+  void PlotRow(int x, int y, std::span<const TColor> colors) override {
+    if (y == FailAtRow) throw TFailure();
+    Calls.push_back({'R', y});
+    Picture.PlotRow(x, y, colors);
+    if (OnRow) OnRow(y);
+  }
+  void SetPosition(int p) override { Calls.push_back({'P', p}); }
+};
+
+// The calls a pass makes: the clearing, then each row's progress before its
+// pixels, top to bottom.
+std::vector<std::pair<char, int>> ExpectedCalls(const testing::TStraightPicture& want) {
+  std::vector<std::pair<char, int>> calls = {{'F', 0}};
+  for (std::size_t j = 0; j < want.Progress.size(); ++j) {
+    calls.push_back({'P', want.Progress[j]});
+    if (int(j) + 1 < want.Height && want.Columns > 0) calls.push_back({'R', int(j) + 1});
+  }
+  return calls;
+}
+
 // The pass paints and reports as the straightforward loops do.
 void ExpectStraightPicture(bool julia, const TParamTexts& t, int w, int h, TEngine engine) {
   const testing::TStraightPicture want = testing::StraightRender(julia, t, w, h);
-  TBitmapSurface s(w, h);
-  TRecordingSink sink;
-  (julia ? DrawJulia : DrawMandelbrot)(s, t, sink, engine, {});
+  TCallLog s(w, h);
+  EXPECT_EQ((julia ? DrawJulia : DrawMandelbrot)(s, t, s, engine, {}), TPassEnd::Complete);
   const std::string view = (julia ? "Julia " : "Mandelbrot ") + ::testing::PrintToString(t);
-  std::vector<TColor> rgb = s.Pixels();  // the reference keeps the low 24 bits
+  std::vector<TColor> rgb = s.Picture.Pixels();  // the reference keeps the low 24 bits
   for (TColor& c : rgb) c &= 0xFFFFFF;
   EXPECT_TRUE(rgb == want.Pixels) << view << " " << w << "x" << h;
-  EXPECT_EQ(sink.Positions, want.Progress) << view;
+  EXPECT_TRUE(s.Calls == ExpectedCalls(want)) << view;
 }
 
 TEST(Pass, Views) {
@@ -168,6 +206,61 @@ TEST(Pass, Views) {
     for (bool julia : {false, true})
       for (TEngine engine : {TEngine::Reference, TEngine::Fast})
         ExpectStraightPicture(julia, v.Texts, v.W, v.H, engine);
+}
+
+// A pass stopped, or failing, part way ends with a prefix of the picture
+// painted, the rest black: stops before the pass, after a few rows, and in a
+// view whose orbits run for thousands of steps each; a surface that fails.
+TEST(Pass, StopsAndFailuresKeepAPrefix) {
+  const TParamTexts moderate = {"-2", "1", "-1.2", "1.2", "-3", "3", "-2", "2", "3000"},
+                    heavy = {"-0.76", "-0.74", "-0.01", "0.01", "-3", "3", "-2", "2", "2147483647"};
+  const struct {
+    const TParamTexts& Texts;
+    bool Julia;
+    int StopAfterRow;  // 0: before the pass
+    int FailAtRow = 0;
+  } cases[] = {
+      {moderate, false, 0}, {moderate, true, 0}, {moderate, false, 5}, {moderate, true, 5},
+      {moderate, false, 0, 3}, {heavy, false, 1},
+  };
+  for (const auto& c : cases)
+    for (TEngine engine : {TEngine::Reference, TEngine::Fast}) {
+      SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(c.Texts) << " engine " << int(engine));
+      const int w = 64, h = 48;
+      std::stop_source source;
+      TCallLog s(w, h);
+      s.FailAtRow = c.FailAtRow;
+      s.OnRow = [&](int y) {
+        if (y == c.StopAfterRow) source.request_stop();
+      };
+      if (!c.StopAfterRow && !c.FailAtRow) source.request_stop();
+      const auto draw = [&] { return (c.Julia ? DrawJulia : DrawMandelbrot)(s, c.Texts, s, engine, source.get_token()); };
+      if (c.FailAtRow) {
+        EXPECT_THROW(draw(), TCallLog::TFailure);
+      } else {
+        EXPECT_EQ(draw(), TPassEnd::Stopped);
+      }
+
+      // Rows 1..painted, each after its progress; no row after a failure.
+      int painted = 0;
+      for (const auto& [call, y] : s.Calls) {
+        if (call == 'R') {
+          EXPECT_EQ(y, ++painted);
+        }
+      }
+      EXPECT_GE(painted, c.FailAtRow ? c.FailAtRow - 1 : c.StopAfterRow);
+      if (c.FailAtRow) {
+        EXPECT_EQ(painted, c.FailAtRow - 1);
+      }
+      EXPECT_LT(painted, h - 1);
+      const std::vector<TColor>& pixels = s.Picture.Pixels();
+      EXPECT_TRUE(std::all_of(pixels.begin() + (painted + 1) * w, pixels.end(), [](TColor p) { return p == 0; }));
+      if (&c.Texts == &heavy) continue;
+      const testing::TStraightPicture want = testing::StraightRender(c.Julia, c.Texts, w, h);
+      const std::vector<std::pair<char, int>> calls = ExpectedCalls(want);
+      EXPECT_TRUE(std::equal(s.Calls.begin(), s.Calls.end(), calls.begin()));
+      for (std::size_t i = 0; i < std::size_t((painted + 1) * w); ++i) ASSERT_EQ(pixels[i] & 0xFFFFFF, want.Pixels[i]);
+    }
 }
 
 // Orbits that repeat with no limit the counter can meet end at its last value at once.
@@ -240,8 +333,8 @@ void ExpectRandomViews(TEngine engine, int views, unsigned seed) {
     do {
       cr = -2 + 4 * unit(rng);
       ci = -1.5 + 3 * unit(rng);
-    } while ((julia ? OrbitSteps<TJuliaOrbit> : OrbitSteps<TMandelbrotOrbit>)(float(cr), float(ci), {-3, 3, -2, 2},
-                                                                              50) < 6);
+    } while ((julia ? OrbitSteps<TJuliaOrbit>(float(cr), float(ci), {-3, 3, -2, 2}, 50)
+                    : OrbitSteps<TMandelbrotOrbit>(float(cr), float(ci), {-3, 3, -2, 2}, 50)) < 6);
     const double span = 4 * std::pow(10.0, -5.5 * unit(rng));
     TParamTexts t = {text(cr - span / 2), text(cr + span / 2), text(ci - span * 0.375), text(ci + span * 0.375),
                      "-3", "3", "-2", "2", limits[view / 2 % 12]};

@@ -1,0 +1,100 @@
+#include "RowPipeline.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "Orbits.h"
+
+namespace wirolot {
+
+namespace {
+// Counts held in flight, and the fewest rows held, however wide they are.
+constexpr std::size_t kWindowBytes = std::size_t(1) << 20;
+constexpr std::size_t kMinWindowRows = 16;
+
+std::size_t WindowRows(const TWalk& walk) {
+  const std::size_t rowBytes = std::max<std::size_t>(walk.Re.size(), 1) * sizeof(std::int32_t);
+  return std::max<std::size_t>(1, std::min(walk.VisibleRows, std::max(kMinWindowRows, kWindowBytes / rowBytes)));
+}
+}  // namespace
+
+TRowPipeline::TRowPipeline(const TWalk& walk, IPictureSurface& surface, IProgressSink& sink, std::stop_token stop)
+    : walk_(walk),
+      surface_(surface),
+      sink_(sink),
+      windowRows_(WindowRows(walk)),
+      counts_(windowRows_ * walk.Re.size()),
+      pending_(new std::atomic<std::size_t>[windowRows_]),
+      colors_(walk.Re.size()),
+      onStop_(stop, [this] { stopping_.request_stop(); }),
+      onStopping_(stopping_.get_token(), [this] { WakeClaimers(); }) {
+  for (std::size_t k = 0; k < windowRows_; ++k) pending_[k].store(walk.Re.size(), std::memory_order_relaxed);
+}
+
+TRowPipeline::TClaim TRowPipeline::TryClaim(std::size_t length, TSegment& segment) {
+  assert(length > 0);
+  std::lock_guard lock(claimMutex_);
+  if (Stopping() || claimRow_ >= walk_.VisibleRows || walk_.Re.empty()) return TClaim::Done;
+  if (claimRow_ >= painted_.load(std::memory_order_acquire) + windowRows_) return TClaim::Full;
+  segment = {claimRow_, claimColumn_, std::min(claimColumn_ + length, walk_.Re.size())};
+  claimColumn_ = segment.End;
+  if (claimColumn_ == walk_.Re.size()) {
+    ++claimRow_;
+    claimColumn_ = 0;
+  }
+  return TClaim::Taken;
+}
+
+bool TRowPipeline::Claim(std::size_t length, TSegment& segment) {
+  for (;;) {
+    const TClaim claim = TryClaim(length, segment);
+    if (claim != TClaim::Full) return claim == TClaim::Taken;
+    std::unique_lock lock(claimMutex_);
+    room_.wait(lock, [this] { return Stopping() || claimRow_ < painted_.load(std::memory_order_acquire) + windowRows_; });
+  }
+}
+
+void TRowPipeline::Counted(std::size_t row, std::size_t samples) {
+  if (samples == 0) return;
+  // The last counts of a row: whoever writes them paints what is complete.
+  if (pending_[row % windowRows_].fetch_sub(samples, std::memory_order_acq_rel) != samples) return;
+  std::lock_guard lock(paintMutex_);
+  PaintCompleteRows();
+}
+
+void TRowPipeline::PaintCompleteRows() {
+  std::size_t row = painted_.load(std::memory_order_relaxed);
+  const std::size_t before = row;
+  while (!failure_ && row < walk_.VisibleRows && pending_[row % windowRows_].load(std::memory_order_acquire) == 0) {
+    try {
+      sink_.SetPosition(walk_.Rows[row].Progress);
+      const std::int32_t* counts = Counts(row);
+      std::transform(counts, counts + walk_.Re.size(), colors_.begin(), ColorOf);
+      if (!colors_.empty()) surface_.PlotRow(1, int(row) + 1, colors_);
+    } catch (...) {
+      failure_ = std::current_exception();
+      stopping_.request_stop();
+      break;
+    }
+    // The slot now holds the row a window further down.
+    pending_[row % windowRows_].store(walk_.Re.size(), std::memory_order_relaxed);
+    painted_.store(++row, std::memory_order_release);
+  }
+  if (row != before) WakeClaimers();
+}
+
+void TRowPipeline::WakeClaimers() {
+  { std::lock_guard lock(claimMutex_); }
+  room_.notify_all();
+}
+
+TPassEnd TRowPipeline::Finish() {
+  std::lock_guard lock(paintMutex_);
+  PaintCompleteRows();  // rows without samples complete at once
+  if (failure_) std::rethrow_exception(failure_);
+  if (painted_.load() < walk_.VisibleRows) return TPassEnd::Stopped;
+  for (std::size_t row = walk_.VisibleRows; row < walk_.Rows.size(); ++row) sink_.SetPosition(walk_.Rows[row].Progress);
+  return TPassEnd::Complete;
+}
+
+}  // namespace wirolot
