@@ -47,7 +47,7 @@ class TRowPipeline {
   bool Claim(std::size_t length, TSegment& segment);
 
   // Where the counts of a claimed row go, indexed by column.
-  std::int32_t* Counts(std::size_t row) { return &counts_[row % windowRows_ * walk_.Re.size()]; }
+  std::int32_t* Counts(std::size_t row) { return counts_.data() + row % windowRows_ * walk_.Re.size(); }
   // `samples` more counts of `row` are written; paints the rows that became
   // complete. Any thread, any order.
   void Counted(std::size_t row, std::size_t samples);
