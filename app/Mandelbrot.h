@@ -1,6 +1,8 @@
 // The main window.
 #pragma once
 
+#include "Orbits.h"
+#include "PassWorker.h"
 #include "Vcl.h"
 #include "ui_Mandelbrot.h"
 
@@ -13,8 +15,16 @@ class TForm1 : public TForm, public Ui::TForm1 {
   Q_INVOKABLE void Button1Click();
   Q_INVOKABLE void Button2Click();
 
+  // The passes that draw the picture.
+  TPassWorker& Passes() { return passes_; }
+
  private:
   wirolot::TParamTexts ParamTexts() const;
+  // Clears the picture, converts the fields (raising on a bad one) and hands
+  // the pass to the worker.
+  void StartPass(wirolot::TOrbitKind command);
+
+  TPassWorker passes_;
 };
 
 extern TForm1* Form1;

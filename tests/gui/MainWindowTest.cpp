@@ -18,6 +18,16 @@
 
 using namespace wirolot;
 
+// The positions at which a progress bar starting at `start` moves.
+struct TRecordedPositions : IProgressSink {
+  explicit TRecordedPositions(int start) : Last(start) {}
+  void SetPosition(int position) override {
+    if (position != Last) Moves.push_back(Last = position);
+  }
+  int Last;
+  std::vector<int> Moves;
+};
+
 class TMainWindowTest : public QObject {
   Q_OBJECT
 
@@ -30,6 +40,11 @@ class TMainWindowTest : public QObject {
     return {f.Edit1, f.Edit2, f.Edit3, f.Edit4, f.Edit5, f.Edit7, f.Edit8, f.Edit9, f.Edit6};
   }
   void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  // Clicks and waits for the pass to end.
+  bool Draw(QPushButton* button) {
+    Click(button);
+    return QTest::qWaitFor([this] { return !form_->Passes().Running(); }, 600'000);
+  }
   // Clicks, closing the message boxes that come up; returns their texts.
   QStringList ClickThroughBoxes(QPushButton* button) {
     QStringList texts;
@@ -118,11 +133,17 @@ class TMainWindowTest : public QObject {
     const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
     for (std::size_t i = 0; i < texts.size(); ++i) Fields()[i]->setText(QString::fromStdString(texts[i]));
     for (auto [button, draw] : {std::pair{f.Button1, &DrawMandelbrot}, {f.Button2, &DrawJulia}}) {
-      Click(button);
-      QCOMPARE(f.ProgressBar1->value(), 99);
+      f.ProgressBar1->SetPosition(50);
+      std::vector<int> shown;
+      const auto spy = connect(f.ProgressBar1, &QProgressBar::valueChanged, [&shown](int v) { shown.push_back(v); });
+      QVERIFY(Draw(button));
+      disconnect(spy);
+      // The same picture and the same moves of the bar as a pass drawn in one go.
       TBitmapSurface expected(487, 409);
-      draw(expected, texts, *f.ProgressBar1, TEngine::Fast, {});
+      TRecordedPositions positions(50);
+      draw(expected, texts, positions, TEngine::Fast, {});
       QVERIFY(Picture() == expected.Pixels());
+      QCOMPARE(shown, positions.Moves);
       // The area shows its bitmap.
       QCOMPARE(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), f.Image1->GetCanvas()->Bitmap());
     }
@@ -180,7 +201,7 @@ class TMainWindowTest : public QObject {
     const qreal ratio = f.Image1->devicePixelRatio();
     const QSize size(int(std::lround(f.Image1->width() * ratio)), int(std::lround(f.Image1->height() * ratio)));
     if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(size, QSize(974, 818));
-    Click(f.Button1);
+    QVERIFY(Draw(f.Button1));
     const TImage::TCanvas& canvas = *f.Image1->GetCanvas();
     QCOMPARE(QSize(canvas.Width(), canvas.Height()), size);
     QVERIFY(Picture() == testing::StraightRender(false, kDefaultTexts, size.width(), size.height()).Pixels);
