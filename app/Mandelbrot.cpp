@@ -1,5 +1,11 @@
 #include "Mandelbrot.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMouseEvent>
+
+#include <cmath>
+
 #include "Convert.h"
 #include "RenderPass.h"
 
@@ -7,14 +13,107 @@ using namespace wirolot;
 
 TForm1* Form1 = nullptr;
 
+namespace {
+// Each zoom step, by wheel notch or key.
+constexpr long double kZoomStep = 2;
+constexpr int kNoteMilliseconds = 4000;
+
+QString KeyText(QKeySequence::StandardKey key) {
+  return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+}  // namespace
+
 TForm1::TForm1(QWidget* owner) : TForm(owner) {
   setupUi(this);
   Loaded();
+
+  connect(&passes_, &TPassWorker::Finished, this, [this](TPassEnd end) {
+    complete_ = end == TPassEnd::Complete;
+    UpdateActions();
+  });
+
+  auto* gestures = new TPictureGestures(*Image1);
+  connect(gestures, &TPictureGestures::AreaChosen, this, [this](QRectF area) {
+    MoveView([area](const TViewGeometry& g, const TComplexRect&) {
+      return TPlaneRect{g.Re(area.left()), g.Re(area.right()), g.Im(area.top()), g.Im(area.bottom())};
+    });
+  });
+  connect(gestures, &TPictureGestures::Wheeled, this, [this](QPointF at, int notches) {
+    MoveView([at, notches](const TViewGeometry& g, const TComplexRect& r) {
+      return ZoomedAbout(r, g.Re(at.x()), g.Im(at.y()), std::pow(kZoomStep, notches));
+    });
+  });
+  connect(gestures, &TPictureGestures::Dragged, this, [this](QPointF shift) {
+    // What lay `shift` before the first sample comes to lie at it.
+    MoveView([shift](const TViewGeometry& g, const TComplexRect& r) {
+      const long double re = g.Re(1 - shift.x()) - g.Re(1), im = g.Im(1 - shift.y()) - g.Im(1);
+      return TPlaneRect{r.Cremin + re, r.Cremax + re, r.Cimmin + im, r.Cimmax + im};
+    });
+  });
+
+  note_ = new QLabel(Image1);
+  note_->setStyleSheet("background: rgba(0, 0, 0, 170); color: white; padding: 6px; border-radius: 4px;");
+  note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  note_->hide();
+  noteTimer_.setSingleShot(true);
+  connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+
+  // The picture's context menu; the keys work anywhere in the window.
+  Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  copy_ = AddAction("Kopiuj obraz", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
+  AddSeparator();
+  zoomIn_ = AddAction("Powi\u0119ksz", QKeySequence::keyBindings(QKeySequence::ZoomIn),
+                      [this] { ZoomAboutCentre(kZoomStep); });
+  zoomOut_ = AddAction("Pomniejsz", QKeySequence::keyBindings(QKeySequence::ZoomOut),
+                       [this] { ZoomAboutCentre(1 / kZoomStep); });
+  back_ = AddAction("Wstecz", QKeySequence::keyBindings(QKeySequence::Back), [this] { GoBack(); });
+  forward_ = AddAction("Dalej", QKeySequence::keyBindings(QKeySequence::Forward), [this] { GoForward(); });
+  AddSeparator();
+  stop_ = AddAction("Zatrzymaj rysowanie", {QKeySequence(Qt::Key_Escape)}, [this] { passes_.Stop(); });
+  Image1->setToolTip(QString::fromUtf8(
+                         "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
+                         "K\u00f3\u0142ko myszy: powi\u0119ksz lub pomniejsz wok\u00f3\u0142 kursora\n"
+                         "\u015arodkowy przycisk: przeci\u0105gnij, aby przesun\u0105\u0107 widok\n"
+                         "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
+                         "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
+                         "Esc: zatrzymaj rysowanie\n"
+                         "Prawy przycisk: zapisz lub skopiuj obraz\n"
+                         "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
+                         .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
+                              KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
+  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
+  UpdateActions();
+}
+
+QAction* TForm1::AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run) {
+  auto* action = new QAction(caption, Image1);
+  action->setShortcuts(keys);
+  connect(action, &QAction::triggered, this, run);
+  Image1->addAction(action);
+  return action;
+}
+
+void TForm1::AddSeparator() {
+  auto* separator = new QAction(Image1);
+  separator->setSeparator(true);
+  Image1->addAction(separator);
+}
+
+void TForm1::UpdateActions() {
+  copy_->setEnabled(Image1->HasCanvas());
+  back_->setEnabled(history_.CanGoBack());
+  forward_->setEnabled(history_.CanGoForward());
+  stop_->setEnabled(passes_.Running());
 }
 
 TParamTexts TForm1::ParamTexts() const {
   return {Edit1->GetText(), Edit2->GetText(), Edit3->GetText(), Edit4->GetText(), Edit5->GetText(),
           Edit7->GetText(), Edit8->GetText(), Edit9->GetText(), Edit6->GetText()};
+}
+
+void TForm1::SetParamTexts(const TParamTexts& texts) {
+  TEdit* const fields[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit7, Edit8, Edit9, Edit6};
+  for (std::size_t i = 0; i < texts.size(); ++i) fields[i]->setText(QString::fromStdString(texts[i]));
 }
 
 void TForm1::Button1Click() { StartPass(TOrbitKind::Mandelbrot); }
@@ -24,8 +123,98 @@ void TForm1::Button2Click() { StartPass(TOrbitKind::Julia); }
 void TForm1::StartPass(TOrbitKind command) {
   // Nothing of an earlier pass reaches the picture once it is cleared.
   passes_.Abandon();
+  shown_.reset();
   TImage::TCanvas& canvas = *Image1->GetCanvas();
   ClearPicture(canvas);
-  const TRenderParams params = ConvertTexts(ParamTexts());
+  UpdateActions();
+  const TParamTexts texts = ParamTexts();
+  const TRenderParams params = ConvertTexts(texts);
+  lastCommand_ = command;
+  shown_ = TViewRecord{command, texts};
+  complete_ = false;
+  history_.Record(*shown_);
   passes_.Start(command, params, canvas, *ProgressBar1);
+  UpdateActions();
+}
+
+void TForm1::RunCommand(TOrbitKind command) {
+  try {
+    StartPass(command);
+  } catch (...) {
+    Application->HandleException();
+  }
+}
+
+void TForm1::MoveView(const TRegionMove& to) {
+  TParamTexts texts = ParamTexts();
+  TComplexRect region;
+  try {
+    region = ConvertTexts(texts).Region;
+  } catch (...) {
+    Application->HandleException();
+    return;
+  }
+  const QSize size = Image1->CanvasSize();
+  const TReach reach =
+      Reach(region, to(TViewGeometry(region, size.width(), size.height()), region), size.width(), size.height());
+  if (reach.Limited)
+    ShowNote(QString::fromUtf8("Granica pojedynczej precyzji: s\u0105siednie punkty mia\u0142yby t\u0119 sam\u0105 "
+                               "wsp\u00f3\u0142rz\u0119dn\u0105 albo wysz\u0142yby poza jej zakres."));
+  const float bounds[] = {reach.Region.Cremin, reach.Region.Cremax, reach.Region.Cimmin, reach.Region.Cimmax};
+  const float before[] = {region.Cremin, region.Cremax, region.Cimmin, region.Cimmax};
+  if (std::equal(std::begin(bounds), std::end(bounds), std::begin(before))) return;
+  const std::string separator = LocaleDecimalSeparator();
+  for (int i = 0; i < 4; ++i) texts[i] = ShortestText(bounds[i], separator);
+  SetParamTexts(texts);
+  RunCommand(lastCommand_);
+}
+
+void TForm1::ZoomAboutCentre(long double factor) {
+  MoveView([factor](const TViewGeometry&, const TComplexRect& r) {
+    return ZoomedAbout(r, (static_cast<long double>(r.Cremin) + r.Cremax) / 2,
+                       (static_cast<long double>(r.Cimmin) + r.Cimmax) / 2, factor);
+  });
+}
+
+void TForm1::GoBack() {
+  if (history_.CanGoBack()) Show(history_.Back());
+}
+
+void TForm1::GoForward() {
+  if (history_.CanGoForward()) Show(history_.Forward());
+}
+
+void TForm1::Show(const TViewRecord& view) {
+  SetParamTexts(view.Texts);
+  RunCommand(view.Command);
+}
+
+void TForm1::CopyPicture() {
+  if (const TImage::TCanvas* canvas = Image1->Canvas()) QGuiApplication::clipboard()->setImage(canvas->Bitmap());
+}
+
+void TForm1::ShowNote(const QString& text) {
+  note_->setText(text);
+  note_->setWordWrap(true);
+  note_->setFixedWidth(std::min(Image1->width() - 16, 360));
+  note_->adjustSize();
+  note_->move((Image1->width() - note_->width()) / 2, 8);
+  note_->show();
+  note_->raise();
+  noteTimer_.start(kNoteMilliseconds);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
+    if (button == Qt::BackButton || button == Qt::ForwardButton) {
+      button == Qt::BackButton ? GoBack() : GoForward();
+      return true;
+    }
+  }
+  return TForm::eventFilter(watched, event);
+}
+
+void TForm1::mousePressEvent(QMouseEvent* event) {
+  if (!eventFilter(this, event)) TForm::mousePressEvent(event);
 }

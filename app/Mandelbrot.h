@@ -1,9 +1,19 @@
 // The main window.
 #pragma once
 
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
 #include "Orbits.h"
 #include "PassWorker.h"
+#include "PictureGestures.h"
 #include "Vcl.h"
+#include "ViewGeometry.h"
+#include "ViewHistory.h"
 #include "ui_Mandelbrot.h"
 
 class TForm1 : public TForm, public Ui::TForm1 {
@@ -17,14 +27,45 @@ class TForm1 : public TForm, public Ui::TForm1 {
 
   // The passes that draw the picture.
   TPassWorker& Passes() { return passes_; }
+  // The note shown over the picture; empty when none is.
+  QString Note() const { return note_->isVisible() ? note_->text() : QString(); }
+
+ protected:
+  // Mouse back and forward buttons over any control.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   wirolot::TParamTexts ParamTexts() const;
+  void SetParamTexts(const wirolot::TParamTexts& texts);
   // Clears the picture, converts the fields (raising on a bad one) and hands
   // the pass to the worker.
   void StartPass(wirolot::TOrbitKind command);
+  // As the command's button does it: a failure is shown in a message box.
+  void RunCommand(wirolot::TOrbitKind command);
+  // Writes the region `to` gives for the fields' view into the region's fields,
+  // as far as single precision allows, and draws it with the last command.
+  using TRegionMove = std::function<wirolot::TPlaneRect(const wirolot::TViewGeometry&, const wirolot::TComplexRect&)>;
+  void MoveView(const TRegionMove& to);
+  void ZoomAboutCentre(long double factor);
+  void GoBack();
+  void GoForward();
+  void Show(const TViewRecord& view);
+  void CopyPicture();
+  void ShowNote(const QString& text);
+  QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
+  void AddSeparator();
+  void UpdateActions();
 
   TPassWorker passes_;
+  wirolot::TOrbitKind lastCommand_ = wirolot::TOrbitKind::Mandelbrot;
+  TViewHistory history_;
+  // The view the picture shows, and whether its pass has ended complete.
+  std::optional<TViewRecord> shown_;
+  bool complete_ = false;
+  QLabel* note_;  // over the picture
+  QTimer noteTimer_;
+  QAction *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
 };
 
 extern TForm1* Form1;

@@ -127,17 +127,29 @@ void TImage::Changed() {
   }
 }
 
+QSize TImage::CanvasSize() const {
+  const qreal ratio = devicePixelRatio();
+  return QSize(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+}
+
 TImage::TCanvas* TImage::GetCanvas() {
   const qreal ratio = devicePixelRatio();
-  const QSize size(int(std::lround(width() * ratio)), int(std::lround(height() * ratio)));
+  const QSize size = CanvasSize();
   if (!canvas_ || canvas_->Bitmap().size() != size || canvas_->Bitmap().devicePixelRatio() != ratio)
     canvas_ = std::make_unique<TCanvas>(*this, size, ratio);
   return canvas_.get();
 }
 
+void TImage::ShowShifted(QPoint shift) {
+  shift_ = shift;
+  update();
+}
+
 void TImage::paintEvent(QPaintEvent*) {
   if (!canvas_) return;
-  QPainter(this).drawImage(QPointF(0, 0), canvas_->Bitmap());
+  QPainter painter(this);
+  if (!shift_.isNull()) painter.fillRect(rect(), Qt::black);
+  painter.drawImage(QPointF(shift_), canvas_->Bitmap());
 }
 
 void TProgressBar::SetPosition(int position) {

@@ -96,6 +96,12 @@ class TImage : public QWidget {
   using QWidget::QWidget;
   TCanvas* GetCanvas();
   bool HasCanvas() const { return canvas_ != nullptr; }
+  // The canvas made so far, if any, as it is.
+  const TCanvas* Canvas() const { return canvas_.get(); }
+  // The bitmap size GetCanvas gives now.
+  QSize CanvasSize() const;
+  // Shows the bitmap moved by `shift` (the rest black) until shown unshifted.
+  void ShowShifted(QPoint shift);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -106,6 +112,7 @@ class TImage : public QWidget {
 
   std::unique_ptr<TCanvas> canvas_;
   bool changed_ = false;
+  QPoint shift_;
 };
 
 // Progress bar as the render's progress sink: each position is shown at once.

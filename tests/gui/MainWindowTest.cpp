@@ -13,8 +13,8 @@
 #include <memory>
 
 #include "Fractals.h"
-#include "Mandelbrot.h"
 #include "StraightReference.h"
+#include "WindowTesting.h"
 
 using namespace wirolot;
 
@@ -28,50 +28,12 @@ struct TRecordedPositions : IProgressSink {
   std::vector<int> Moves;
 };
 
-class TMainWindowTest : public QObject {
+class TMainWindowTest : public TWindowTesting {
   Q_OBJECT
-
- private:
-  std::unique_ptr<TForm1> form_;
-
-  // The fields in parameter order.
-  std::array<TEdit*, 9> Fields() const {
-    TForm1& f = *form_;
-    return {f.Edit1, f.Edit2, f.Edit3, f.Edit4, f.Edit5, f.Edit7, f.Edit8, f.Edit9, f.Edit6};
-  }
-  void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-  // Clicks and waits for the pass to end.
-  bool Draw(QPushButton* button) {
-    Click(button);
-    return QTest::qWaitFor([this] { return !form_->Passes().Running(); }, 600'000);
-  }
-  // Clicks, closing the message boxes that come up; returns their texts.
-  QStringList ClickThroughBoxes(QPushButton* button) {
-    QStringList texts;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&texts] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        texts.append(box->text());
-        box->done(QMessageBox::Ok);
-      }
-    });
-    timer.start(10);
-    Click(button);
-    return texts;
-  }
-  // The canvas read back pixel by pixel.
-  std::vector<TColor> Picture() const {
-    const TImage::TCanvas& canvas = *form_->Image1->GetCanvas();
-    std::vector<TColor> pixels;
-    for (int y = 0; y < canvas.Height(); ++y)
-      for (int x = 0; x < canvas.Width(); ++x) pixels.push_back(canvas.Pixel(x, y));
-    return pixels;
-  }
 
  private slots:
   void init() {
-    form_ = std::make_unique<TForm1>();
-    form_->show();
+    MakeForm();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
   }
   void cleanup() { form_.reset(); }
@@ -99,7 +61,7 @@ class TMainWindowTest : public QObject {
     QCOMPARE(f.pos(), QPoint(193, 137));
     QCOMPARE(f.Image1->geometry(), QRect(s(8), s(8), s(487), s(409)));
     // Labels size themselves to their text.
-    for (const QLabel* label : f.findChildren<QLabel*>())
+    for (const QLabel* label : f.findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
       QVERIFY(label->height() == textHeight && label->width() >= QFontMetrics(f.font()).horizontalAdvance(label->text()));
     // A scaled layout draws at its size.
     f.ScaleBy(3, 2);
@@ -160,7 +122,7 @@ class TMainWindowTest : public QObject {
     for (const auto& [field, text] : inputs) {
       const QString good = field->text();
       field->setText(text);
-      const QStringList shown = ClickThroughBoxes(turn++ % 2 ? f.Button1 : f.Button2);
+      const QStringList shown = ThroughBoxes([&] { Click(turn++ % 2 ? f.Button1 : f.Button2); });
       QCOMPARE(shown.size(), 1);
       QVERIFY(shown[0].size() < 200 && shown[0].contains("'" + text.left(20)));
       QVERIFY(Picture() == std::vector<TColor>(487 * 409, 0));
@@ -208,7 +170,7 @@ class TMainWindowTest : public QObject {
     // Shown one to one.
     QCOMPARE(f.Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), canvas.Bitmap());
     f.Edit1->setText("x");
-    QCOMPARE(ClickThroughBoxes(f.Button2).size(), 1);
+    QCOMPARE(ThroughBoxes([&] { Click(f.Button2); }).size(), 1);
     QVERIFY(Picture() == std::vector<TColor>(std::size_t(size.width() * size.height()), 0));
   }
 

@@ -1,0 +1,304 @@
+// The window as an explorer, under the offscreen platform: passes that leave
+// it responsive, gestures that write the fields, the view history, the
+// context menu, saving, copying and opening pictures.
+#include <QAccessible>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "StraightReference.h"
+#include "WindowTesting.h"
+
+using namespace wirolot;
+
+namespace {
+const TParamTexts kHeavyView = {"-0.76", "-0.74", "-0.01", "0.01", "-3", "3", "-2", "2", "2147483647"};
+
+// The coordinates a walk from lo takes before reaching hi on n pixels: the
+// textbook loop, each sum rounded to single.
+std::vector<float> Samples(float lo, float hi, int n) {
+  const float step = float((static_cast<long double>(hi) - lo) / n);
+  std::vector<float> samples;
+  for (float x = lo; x < hi && samples.size() + 1 < std::size_t(n); x = float(static_cast<long double>(x) + step))
+    samples.push_back(x);
+  return samples;
+}
+
+bool Distinct(const std::vector<float>& samples) {
+  return std::adjacent_find(samples.begin(), samples.end()) == samples.end();
+}
+
+float Value(const std::string& text) { return float(std::strtold(text.c_str(), nullptr)); }
+
+void Wheel(QWidget* widget, QPoint at, int angle) {
+  QWheelEvent event(at, widget->mapToGlobal(at), {}, {0, angle}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QApplication::sendEvent(widget, &event);
+}
+}  // namespace
+
+class TExplorerTest : public TWindowTesting {
+  Q_OBJECT
+
+ private:
+  // The fields' region texts.
+  std::array<std::string, 4> Region() const {
+    const TParamTexts t = Texts();
+    return {t[0], t[1], t[2], t[3]};
+  }
+  void ExpectStraightPicture(bool julia) {
+    const TImage::TCanvas& canvas = *form_->Image1->Canvas();
+    QVERIFY(Picture() == testing::StraightRender(julia, Texts(), canvas.Width(), canvas.Height()).Pixels);
+  }
+  // The last row with a painted pixel.
+  int LastPaintedRow() const {
+    const std::vector<TColor> pixels = Picture();
+    const int width = form_->Image1->Canvas()->Width();
+    for (int y = int(pixels.size()) / width - 1; y > 0; --y)
+      if (std::any_of(&pixels[std::size_t(y) * width], &pixels[std::size_t(y + 1) * width], [](TColor c) { return c; }))
+        return y;
+    return 0;
+  }
+  // Starts the heavy view and waits for its first rows.
+  bool StartHeavyView() {
+    SetTexts(kHeavyView);
+    Click(form_->Button1);
+    return QTest::qWaitFor([this] { return form_->ProgressBar1->value() > 0; }, 600'000);
+  }
+
+ private slots:
+  void init() {
+    MakeForm();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+  }
+  void cleanup() { form_.reset(); }
+
+  // Each gesture from the default view: the region's fields as a person would
+  // type them, derived with exact rationals, and the picture drawn at them.
+  void gesturesWriteTheFields() {
+    TForm1& f = *form_;
+    QWidget* picture = f.Image1;
+    const struct {
+      const char* name;
+      std::function<void()> gesture;
+      std::array<std::string, 4> region;
+    } cases[] = {
+        {"rectangle, Shift",
+         [&] {
+           QTest::mousePress(picture, Qt::LeftButton, Qt::ShiftModifier, {100, 100});
+           QTest::mouseMove(picture, {200, 180});
+           QTest::mouseRelease(picture, Qt::LeftButton, Qt::ShiftModifier, {200, 180});
+         },
+         {"-1.7802923", "-0.54826206", "-1.0317869", "-0.24939175"}},
+        {"wheel in", [&] { Wheel(picture, {100, 100}, 120); }, {"-2.3901463", "0.60985386", "-1.5158935", "0.48410654"}},
+        {"touchpad, four eighths of a notch",
+         [&] {
+           for (int i = 0; i < 4; ++i) Wheel(picture, {100, 100}, 30);
+         },
+         {"-2.3901463", "0.60985386", "-1.5158935", "0.48410654"}},
+        {"wheel out", [&] { Wheel(picture, {100, 100}, -120); }, {"-4.2197075", "7.7802925", "-2.968213", "5.031787"}},
+        {"Ctrl+plus", [&] { QTest::keySequence(&f, QKeySequence::ZoomIn); }, {"-1.5", "1.5", "-1", "1"}},
+        {"Ctrl+minus", [&] { QTest::keySequence(f.Edit3, QKeySequence::ZoomOut); }, {"-6", "6", "-4", "4"}},
+        {"middle drag",
+         [&] {
+           QTest::mousePress(picture, Qt::MiddleButton, {}, {100, 100});
+           QTest::mouseMove(picture, {150, 120});
+           // The picture follows the mouse before the region changes.
+           const QImage shown = picture->grab().toImage();
+           QCOMPARE(shown.pixel(180, 140), f.Image1->Canvas()->Bitmap().pixel(130, 120));
+           QCOMPARE(Region()[0], "-3");
+           QTest::mouseRelease(picture, Qt::MiddleButton, {}, {150, 120});
+         },
+         {"-3.6160164", "2.3839836", "-2.195599", "1.8044009"}},
+    };
+    for (const auto& c : cases) {
+      SetTexts(kDefaultTexts);
+      QVERIFY(Draw(f.Button1));
+      c.gesture();
+      QVERIFY2(PassEnded(), c.name);
+      QVERIFY2(Region() == c.region, c.name);
+      ExpectStraightPicture(false);
+    }
+    // Less than a notch, or a click, leaves the view.
+    SetTexts(kDefaultTexts);
+    Wheel(picture, {100, 100}, 119);
+    QTest::mouseClick(picture, Qt::LeftButton, {}, {100, 100});
+    QCOMPARE(Texts(), kDefaultTexts);
+  }
+
+  // Without Shift the rectangle keeps the picture's proportions, from where
+  // it was started; Julia stays the command.
+  void rectangleKeepsProportions() {
+    TForm1& f = *form_;
+    QVERIFY(Draw(f.Button2));
+    QTest::mousePress(f.Image1, Qt::LeftButton, {}, {100, 100});
+    QTest::mouseMove(f.Image1, {200, 130});
+    QTest::mouseRelease(f.Image1, Qt::LeftButton, {}, {200, 130});
+    QVERIFY(PassEnded());
+    const auto r = Region();
+    QCOMPARE(r[0], "-1.7802923");
+    QCOMPARE(r[2], "-1.0317869");
+    const double width = Value(r[1]) - Value(r[0]), height = Value(r[3]) - Value(r[2]);
+    QVERIFY(std::abs(width / height - 6.0 / 4) < 0.02);
+    ExpectStraightPicture(true);
+  }
+
+  // Zooming in stops where single precision ends, at the last view whose
+  // neighbouring samples all differ, with a note and no message box.
+  void zoomStopsAtSinglePrecision() {
+    TForm1& f = *form_;
+    SetTexts({"1", "1.001", "1", "1.001", "-3", "3", "-2", "2", "15"});
+    QStringList boxes = ThroughBoxes([&] {
+      for (int i = 0; i < 10 && f.Note().isEmpty(); ++i) {
+        QTest::keySequence(&f, QKeySequence::ZoomIn);
+        PassEnded();
+      }
+    });
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(!f.Note().isEmpty());
+    const auto r = Region();
+    const float lo = Value(r[0]), hi = Value(r[1]), top = Value(r[2]), bottom = Value(r[3]);
+    QVERIFY(Distinct(Samples(lo, hi, 487)) && Distinct(Samples(top, bottom, 409)));
+    // A further zoom by a few hundredths would repeat a sample.
+    const float c = (lo + hi) / 2, m = (top + bottom) / 2;
+    QVERIFY(!Distinct(Samples(c - (c - lo) * 0.97f, c + (hi - c) * 0.97f, 487)) ||
+            !Distinct(Samples(m - (m - top) * 0.97f, m + (bottom - m) * 0.97f, 409)));
+    // And none is taken: the fields stay.
+    QTest::keySequence(&f, QKeySequence::ZoomIn);
+    QVERIFY(PassEnded());
+    QCOMPARE(Region(), r);
+  }
+
+  // Back and Forward by keys and mouse buttons; a new view forgets those
+  // ahead; well over a hundred views are kept.
+  void backAndForward() {
+    TForm1& f = *form_;
+    const std::array<std::string, 4> start = {"-3", "3", "-2", "2"}, in1 = {"-1.5", "1.5", "-1", "1"},
+                                     in2 = {"-0.75", "0.75", "-0.5", "0.5"};
+    QVERIFY(Draw(f.Button1));
+    for (int i = 0; i < 2; ++i) {
+      QTest::keySequence(&f, QKeySequence::ZoomIn);
+      QVERIFY(PassEnded());
+    }
+    const struct {
+      std::function<void()> step;
+      std::array<std::string, 4> region;
+    } steps[] = {
+        {[&] { QTest::keySequence(&f, QKeySequence::Back); }, in1},
+        {[&] { QTest::keySequence(f.Edit6, QKeySequence::Back); }, start},
+        {[&] { QTest::keySequence(&f, QKeySequence::Back); }, start},
+        {[&] { QTest::mouseClick(f.Edit2, Qt::ForwardButton); }, in1},
+        {[&] { QTest::mouseClick(f.Image1, Qt::ForwardButton); }, in2},
+        {[&] { QTest::keySequence(&f, QKeySequence::Forward); }, in2},
+        {[&] { QTest::mouseClick(f.Button2, Qt::BackButton); }, in1},
+    };
+    for (const auto& s : steps) {
+      s.step();
+      QVERIFY(PassEnded());
+      QCOMPARE(Region(), s.region);
+    }
+    ExpectStraightPicture(false);
+    // Julia here is a new view, and the one ahead is gone; the command comes
+    // back with its view.
+    QVERIFY(Draw(f.Button2));
+    QTest::keySequence(&f, QKeySequence::Forward);
+    QVERIFY(!f.Passes().Running());
+    QTest::keySequence(&f, QKeySequence::Back);
+    QVERIFY(PassEnded());
+    QCOMPARE(Region(), in1);
+    ExpectStraightPicture(false);
+
+    // Views without samples, told apart by Csample.
+    f.Edit2->setText("-3");
+    for (int i = 0; i < 150; ++i) {
+      f.Edit6->setText(QString::number(i));
+      QVERIFY(Draw(f.Button1));
+    }
+    for (int i = 0; i < 120; ++i) QTest::keySequence(&f, QKeySequence::Back);
+    QVERIFY(PassEnded());
+    QCOMPARE(f.Edit6->text(), "29");
+  }
+
+  // Esc stops the heavy view and keeps what it drew; a command during a pass
+  // starts afresh; a bad field during a pass leaves the picture black.
+  void stoppingAndRestarting() {
+    TForm1& f = *form_;
+    QVERIFY(StartHeavyView());
+    QSignalSpy finished(&f.Passes(), &TPassWorker::Finished);
+    QTest::keyClick(f.Edit1, Qt::Key_Escape);
+    QVERIFY(finished.wait(600'000));
+    QCOMPARE(finished[0][0].value<TPassEnd>(), TPassEnd::Stopped);
+    const int last = LastPaintedRow();
+    QVERIFY(last > 0 && last < 408);
+    // The bar shows the position of the last row drawn.
+    const std::vector<float> rows = Samples(-0.01f, 0.01f, 409);
+    QCOMPARE(f.ProgressBar1->value(), int((static_cast<long double>(rows[last - 1]) + 0.01f) * 100 /
+                                          (static_cast<long double>(0.01f) - -0.01f)));
+    // Nothing more arrives.
+    const std::vector<TColor> stopped = Picture();
+    QTest::qWait(200);
+    QVERIFY(Picture() == stopped);
+
+    // A new command after it.
+    SetTexts(kDefaultTexts);
+    QVERIFY(Draw(f.Button2));
+    ExpectStraightPicture(true);
+
+    // Mandelbrot pressed during the heavy view: only the new picture.
+    QVERIFY(StartHeavyView());
+    SetTexts(kDefaultTexts);
+    QVERIFY(Draw(f.Button1));
+    ExpectStraightPicture(false);
+
+    // A bad field during the heavy view.
+    QVERIFY(StartHeavyView());
+    f.Edit3->setText("x");
+    QCOMPARE(ThroughBoxes([&] { Click(f.Button2); }).size(), 1);
+    QVERIFY(!f.Passes().Running());
+    QTest::qWait(200);
+    QVERIFY(Picture() == std::vector<TColor>(Picture().size(), 0));
+  }
+
+  // The context menu's entries have names for screen readers; there is no
+  // menu bar; the picture's tooltip is there.
+  void contextMenu() {
+    TForm1& f = *form_;
+    QVERIFY(f.findChildren<QMenuBar*>().isEmpty());
+    QVERIFY(!f.Image1->toolTip().isEmpty());
+    QMenu menu;
+    menu.addActions(f.Image1->actions());
+    QAccessibleInterface* entries = QAccessible::queryAccessibleInterface(&menu);
+    int named = 0, actions = 0;
+    for (const QAction* action : f.Image1->actions()) actions += !action->isSeparator();
+    for (int i = 0; i < entries->childCount(); ++i) {
+      QAccessibleInterface* entry = entries->child(i);
+      if (entry->role() == QAccessible::Separator) continue;
+      QVERIFY(!entry->text(QAccessible::Name).isEmpty());
+      ++named;
+    }
+    QCOMPARE(named, actions);
+  }
+
+  // Closing the window during the heavy view ends the event loop with 0, and
+  // the window goes without waiting for the pass.
+  void closingDuringPass() {
+    QVERIFY(StartHeavyView());
+    QTimer::singleShot(0, form_.get(), &QWidget::close);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(form_->Passes().Running());
+    form_.reset();
+  }
+};
+
+int main(int argc, char* argv[]) {
+  TApplication application(argc, argv);
+  Application->Initialize();
+  TExplorerTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "ExplorerTest.moc"
