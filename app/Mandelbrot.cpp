@@ -113,7 +113,10 @@ TParamTexts TForm1::ParamTexts() const {
 
 void TForm1::SetParamTexts(const TParamTexts& texts) {
   TEdit* const fields[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit7, Edit8, Edit9, Edit6};
-  for (std::size_t i = 0; i < texts.size(); ++i) fields[i]->setText(QString::fromStdString(texts[i]));
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    fields[i]->setText(QString::fromStdString(texts[i]));
+    fields[i]->setCursorPosition(0);  // the sign and the leading digits in sight
+  }
 }
 
 void TForm1::Button1Click() { StartPass(TOrbitKind::Mandelbrot); }

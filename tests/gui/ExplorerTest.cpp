@@ -2,6 +2,8 @@
 // it responsive, gestures that write the fields, the view history, the
 // context menu, saving, copying and opening pictures.
 #include <QAccessible>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -62,6 +64,18 @@ class TExplorerTest : public TWindowTesting {
       if (std::any_of(&pixels[std::size_t(y) * width], &pixels[std::size_t(y + 1) * width], [](TColor c) { return c; }))
         return y;
     return 0;
+  }
+  // Right-clicks the picture and chooses the entry with `caption`.
+  void ChooseFromMenu(const QString& caption) {
+    QTimer::singleShot(50, [caption] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      QVERIFY(menu);
+      for (QAction* action : menu->actions())
+        if (action->text() == caption) action->trigger();
+      menu->close();
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, {100, 100}, form_->Image1->mapToGlobal(QPoint(100, 100)));
+    QApplication::sendEvent(form_->Image1, &click);
   }
   // Starts the heavy view and waits for its first rows.
   bool StartHeavyView() {
@@ -261,6 +275,20 @@ class TExplorerTest : public TWindowTesting {
     QVERIFY(!f.Passes().Running());
     QTest::qWait(200);
     QVERIFY(Picture() == std::vector<TColor>(Picture().size(), 0));
+  }
+
+  // Copy from the context menu and by key: the picture at its full size.
+  void copyPicture() {
+    TForm1& f = *form_;
+    QVERIFY(Draw(f.Button1));
+    const QImage bitmap = f.Image1->Canvas()->Bitmap();
+    for (const std::function<void()>& copy : std::initializer_list<std::function<void()>>{
+             [&] { ChooseFromMenu("Kopiuj obraz"); },
+             [&] { QTest::keySequence(f.Edit4, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)); }}) {
+      QGuiApplication::clipboard()->clear();
+      copy();
+      QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), bitmap);
+    }
   }
 
   // The context menu's entries have names for screen readers; there is no
