@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QThread>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -80,6 +81,7 @@ class TExplorerTest : public TWindowTesting {
   // Starts the heavy view and waits for its first rows.
   bool StartHeavyView() {
     SetTexts(kHeavyView);
+    form_->ProgressBar1->SetPosition(0);
     Click(form_->Button1);
     return QTest::qWaitFor([this] { return form_->ProgressBar1->value() > 0; }, 600'000);
   }
@@ -168,6 +170,7 @@ class TExplorerTest : public TWindowTesting {
     QVERIFY(PassEnded());
     const auto r = Region();
     QCOMPARE(r[0], "-1.7802923");
+    QCOMPARE(r[1], "-0.54826206");
     QCOMPARE(r[2], "-1.0317869");
     const double width = Value(r[1]) - Value(r[0]), height = Value(r[3]) - Value(r[2]);
     QVERIFY(std::abs(width / height - 6.0 / 4) < 0.02);
@@ -280,6 +283,16 @@ class TExplorerTest : public TWindowTesting {
     SetTexts(kDefaultTexts);
     QVERIFY(Draw(f.Button1));
     ExpectStraightPicture(false);
+
+    // A view without samples pressed while rows of the heavy view wait to
+    // be drawn: none of them is.
+    QVERIFY(StartHeavyView());
+    QThread::msleep(300);
+    SetTexts({"1", "1", "-2", "2", "-3", "3", "-2", "2", "15"});
+    f.Button1->click();
+    QVERIFY(PassEnded());
+    QVERIFY(Picture() == std::vector<TColor>(Picture().size(), 0));
+    QCOMPARE(f.ProgressBar1->value(), 99);
 
     // A bad field during the heavy view.
     QVERIFY(StartHeavyView());
