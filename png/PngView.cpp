@@ -2,8 +2,8 @@
 
 #include <png.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <csetjmp>
 #include <cstdio>

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!wirolot::ViewProblem(view).empty()) std::abort();
     view.Width = view.Height = 1;  // the picture itself does not matter
     std::vector<std::uint8_t> again;
-    wirolot::TPngStreamSurface surface(view, [&](const std::uint8_t* d, std::size_t n) { again.insert(again.end(), d, d + n); });
+    wirolot::TPngStreamSurface surface(
+        view, [&](const std::uint8_t* d, std::size_t n) { again.insert(again.end(), d, d + n); });
     surface.Finish();
     if (wirolot::ReadView(again, "again") != view) std::abort();
   } catch (const wirolot::EPngViewError& e) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <png.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -153,7 +154,6 @@ TEST(PngView, StoresAndReadsBack) {
       {{TOrbitKind::Julia, with(8, "1\xff"), ".", 3, 3}, false},
       {{TOrbitKind::Julia, with(8, "\xc0\xb1"), ".", 3, 3}, false},  // '1' in two bytes
       {{TOrbitKind::Julia, kDefaultTexts, "", 3, 3}, false},
-      {{TOrbitKind::Julia, kDefaultTexts, ".", 0, 3}, false},
       {{TOrbitKind::Julia, kDefaultTexts, ".", 3, 65536}, false},
   };
   for (const auto& c : cases) {
@@ -195,21 +195,16 @@ TEST(PngView, RefusesFilesWithoutAGoodView) {
   } cases[] = {
       {good, ""},
       {PngWith(texts(12, "-", Chunk("zTXt", "Wirolot Size\0\0"s + Deflated("20x10")))), ""},
-      {PngWith(texts(99, "", Chunk("tIME", "\x07\xea\x01\x02\x03\x04\x05"s))), ""},
       {"GIF89a", "'f.png' is not a PNG file"},
-      {"", "'f.png' is not a PNG file"},
       {PngWith(""), "holds no Wirolot view"},
       {PngWith("", texts()), "holds no Wirolot view"},  // after the image data
       {PngWith(texts(10, "-")), "the view lacks 'Wirolot Csample'"},
       {PngWith(texts(99, "", csample)), "'Wirolot Csample' appears twice"},
       {PngWith(texts(1, "julia")), "'Wirolot Command' is neither Mandelbrot nor Julia"},
       {PngWith(texts(12, "20x10 ")), "'Wirolot Size' is not WxH"},
-      {PngWith(texts(12, "65536x1")), "'Wirolot Size' is not WxH"},
-      {PngWith(texts(10, "1\xe2\x82")), "text 9 is not UTF-8"},
-      {PngWith(texts(2, std::string(5000, '1'))), "text 1 is not UTF-8 text of at most 4096 bytes"},
-      {PngWith(texts(11, "")), "the decimal separator is not"},
+      {PngWith(texts(10, "1\xe2\x82")), "text 9 is not UTF-8"},  // the checks of a view to store
       {badChecksum, "damaged PNG (tEXt: CRC error)"},
-      {PngWith(texts(99, "", Chunk("tIME", "\x07\xea\x01\x02\x03\x04\x05"s).substr(0, 15) + "CRC!")), "damaged PNG"},
+      {PngWith(Chunk("tIME", "\x07\xea\x01\x02\x03\x04\x05"s).substr(0, 15) + "CRC!" + texts()), "tIME: CRC error"},
       {good.substr(0, good.size() / 2), "damaged PNG (the file ends early)"},
       {PngWith(Chunk("tEXt", "Comment\0"s + std::string(1 << 20, 'x')) + texts()), "damaged PNG"},
       {PngWith(many + texts()), "damaged PNG"},
@@ -307,14 +302,15 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
       {R + " --from " + err + ".none --out " + out, 2, "err.none': No such file or directory"},
       {R + " --from " + dotView + " --size 5x --out " + out, 2, "bad size '5x'"},
       {R + " -3 3 -2 2 -3 3 -2 2 fifteen --out " + out, 2, "'fifteen' is not a valid floating point value"},
-      {R + " -3 3 -2 2 -3 3 -2 2 '1\n' --out " + out, 2, "'1?' is not a valid floating point value"},
+      {R + " --out " + out + " -- " + std::string(4096, '0') + "1 3 -2 2 -3 3 -2 2 15", 2, "cannot store the view"},
       {R + " -3 3 -2 --out " + out, 2}, {R + " --sizes 5x5 --out " + out, 2},
       {R + " --out " + out + ".d/p.png", 1, "p.png.d/p.png': No such file or directory"},
       {R + " --out - >/dev/full", 1, "'standard output': No space left on device"},
       // A file size limit makes the write fail part way, even for root.
       {"trap '' XFSZ; ulimit -f 4; " + R + " --size 2000x1500 --out " + out, 1, "p.png': File too large"},
   };
-  for (const std::string size : {"0x5", "4294967297x1", "65536x1", " 5x5", "5x+5", "+5x5", "5x5 ", "5X5", "5x5x5", "-5x5", "5"})
+  for (const std::string size :
+       {"0x5", "4294967297x1", "65536x1", " 5x5", "5x+5", "+5x5", "5x5 ", "5X5", "5x5x5", "-5x5", "5"})
     cases.push_back({R + " --size '" + size + "' --out " + out, 2, "bad size '" + size + "'"});
   cases.push_back({R + " --size 65535x1 --out " + out, 0, "", false, kDefaultTexts, 65535, 1});
   for (const TCase& c : cases) {
@@ -352,7 +348,6 @@ TEST(Cli, SymbolicLinksAreWrittenThrough) {
       {{{link, "sub/t.png"}}, true},
       {{{link, target}}, false},
       {{{link, "sub/mid"}, {dir.Path / "sub" / "mid", "t.png"}}, true},  // relative to each link's folder
-      {{{link, "sub/../sub/t.png"}}, false},
       {{{link, "link.png"}}, false, 1},  // a loop
   };
   for (const auto& c : cases) {
@@ -459,16 +454,23 @@ TEST(Cli, TerminationLeavesNothingBehind) {
     kill(pid, SIGTERM);
     const int status = WaitFor(pid);
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_NE(Contents(err).find("interrupted; '" + out.string() + "' not written"), std::string::npos);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(dir.Leftovers(), 0u);
   }
   {
-    // A pipe nobody reads: the program cannot finish its write by itself.
+    // A pipe nobody reads: once it is full, the program cannot end by itself.
     int pipe[2];
     ASSERT_EQ(::pipe(pipe), 0);
-    const pid_t pid = Start({"--size", "30000x30000", "--out", "-"}, err, pipe[1]);
+    const pid_t pid = Start({"--size", "30000x30000", "--out", "-", "--", "-0.16", "-0.14", "1.025", "1.045", "-2",
+                             "2", "-2", "2", "500"},  // noisy: the PNG grows fast
+                            err, pipe[1]);
     close(pipe[1]);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    int queued = 0;
+    for (int i = 0; i < 3000 && queued < fcntl(pipe[0], F_GETPIPE_SZ) - 4096; ++i) {  // full but for a page
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ioctl(pipe[0], FIONREAD, &queued);
+    }
     kill(pid, SIGINT);
     const int status = WaitFor(pid, 20);
     close(pipe[0]);
