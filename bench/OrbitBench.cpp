@@ -13,6 +13,7 @@
 
 #include "Convert.h"
 #include "Engine.h"
+#include "FastEngineBench.h"
 #include "hwy/targets.h"
 #include "Fractals.h"
 #include "RenderPass.h"

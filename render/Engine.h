@@ -19,12 +19,6 @@ void CountOrbitsReference(TOrbitKind kind, const TRenderParams& params, TRowPipe
 // `limit` is the orbit's StepLimit for the pass's Csample.
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows);
 
-// For the benchmark: the fast engine without its exactness check (double
-// steps only, so an occasional count may differ), and the number of lane steps
-// the fast engine has recomputed exactly so far in this process.
-void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows);
-std::uint64_t FastEngineFallbackSteps();
-
 template <class Orbit>
 void CountOrbits(TEngine engine, const TRenderParams& params, TRowPipeline& rows) {
   if (engine == TEngine::Reference)

@@ -1,5 +1,7 @@
 // Vector kernels of the fast engine, compiled once per instruction set by
-// FastEngine.cpp through hwy/foreach_target.h.
+// FastEngine.cpp through hwy/foreach_target.h. Vectors live only in locals and
+// parameters, as scalable vectors (SVE) require: between rounds the lanes'
+// state waits in arrays of doubles.
 #if defined(WIROLOT_RENDER_FAST_ENGINE_INL_H_) == defined(HWY_TARGET_TOGGLE)
 #ifdef WIROLOT_RENDER_FAST_ENGINE_INL_H_
 #undef WIROLOT_RENDER_FAST_ENGINE_INL_H_
@@ -7,6 +9,15 @@
 #define WIROLOT_RENDER_FAST_ENGINE_INL_H_
 #endif
 
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "FastEngineJob.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -53,51 +64,47 @@ HWY_INLINE std::uint64_t LaneBits(D d, M m) {
   return bits;
 }
 
-// The lanes' orbit state: point and sample, held in doubles.
-struct TLanes {
-  V Zr, Zi, Re, Im;
-};
-
-// One step of every lane, each component rounded to single. Returns the lanes
-// whose step is certainly the extended one (all unless kCertify).
+// One step of every lane from (zr, zi) with sample (re, im), each component
+// rounded to single. Returns the lanes whose step is certainly the extended
+// one (all unless kCertify).
 template <bool kCertify>
-HWY_INLINE M Step(D d, TMandelbrotOrbit, const TLanes& s, V& zr, V& zi) {
+HWY_INLINE M Step(D d, TMandelbrotOrbit, V zr, V zi, V re, V im, V& nextZr, V& nextZi) {
   // Products of two floats are exact in double, so fusing them changes
   // nothing: x errs by both roundings, y by one.
-  const V zi2 = hn::Mul(s.Zi, s.Zi);
-  const V x = hn::Add(hn::MulSub(s.Zr, s.Zr, zi2), s.Re);
-  const V y = hn::MulAdd(hn::Add(s.Zr, s.Zr), s.Zi, s.Im);
-  zr = ToSingle(d, x);
-  zi = ToSingle(d, y);
+  const V zi2 = hn::Mul(zi, zi);
+  const V x = hn::Add(hn::MulSub(zr, zr, zi2), re);
+  const V y = hn::MulAdd(hn::Add(zr, zr), zi, im);
+  nextZr = ToSingle(d, x);
+  nextZi = ToSingle(d, y);
   if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
-  return hn::And(Certain(d, x, zr, hn::MulAdd(s.Zr, s.Zr, zi2)), Certain(d, y, zi));
+  return hn::And(Certain(d, x, nextZr, hn::MulAdd(zr, zr, zi2)), Certain(d, y, nextZi));
 }
 
 template <bool kCertify>
-HWY_INLINE M Step(D d, TJuliaOrbit, const TLanes& s, V& zr, V& zi) {
+HWY_INLINE M Step(D d, TJuliaOrbit, V zr, V zi, V, V, V& nextZr, V& nextZi) {
   // Fused where the product is exact, as above.
-  const V zi2 = hn::Mul(s.Zi, s.Zi);
-  const V p = hn::Add(hn::MulSub(s.Zr, s.Zr, zi2), hn::Set(d, TJuliaOrbit::kCre));
-  const V q = hn::MulAdd(hn::Add(s.Zr, s.Zr), s.Zi, hn::Set(d, TJuliaOrbit::kCim));
-  const V x = hn::Sub(hn::Mul(p, s.Zr), hn::Mul(q, s.Zi));
-  const V y = hn::Add(hn::Mul(p, s.Zi), hn::Mul(q, s.Zr));
-  zr = ToSingle(d, x);
-  zi = ToSingle(d, y);
+  const V zi2 = hn::Mul(zi, zi);
+  const V p = hn::Add(hn::MulSub(zr, zr, zi2), hn::Set(d, TJuliaOrbit::kCre));
+  const V q = hn::MulAdd(hn::Add(zr, zr), zi, hn::Set(d, TJuliaOrbit::kCim));
+  const V x = hn::Sub(hn::Mul(p, zr), hn::Mul(q, zi));
+  const V y = hn::Add(hn::Mul(p, zi), hn::Mul(q, zr));
+  nextZr = ToSingle(d, x);
+  nextZi = ToSingle(d, y);
   if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
   // x errs by at most |zr| (|A| + 2|p|) + 2|q| |zi| + |x| units of the two
   // roundings, A = zr2 - zi2, and y the same with zr and zi swapped. With
   // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so both
   // weights are at most (|zr| + |zi|) (5m + 4.5).
-  const V m = hn::MulAdd(s.Zr, s.Zr, zi2);
-  const V weight = hn::Mul(hn::Add(hn::Abs(s.Zr), hn::Abs(s.Zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
-  return hn::And(Certain(d, x, zr, weight), Certain(d, y, zi, weight));
+  const V m = hn::MulAdd(zr, zr, zi2);
+  const V weight = hn::Mul(hn::Add(hn::Abs(zr), hn::Abs(zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
+  return hn::And(Certain(d, x, nextZr, weight), Certain(d, y, nextZi, weight));
 }
 
 // The orbits' first points.
-HWY_INLINE void Start(D d, TMandelbrotOrbit, TLanes& s) { s.Zr = s.Zi = hn::Zero(d); }
-HWY_INLINE void Start(D, TJuliaOrbit, TLanes& s) {
-  s.Zr = s.Re;
-  s.Zi = s.Im;
+HWY_INLINE void Start(D d, TMandelbrotOrbit, V, V, V& zr, V& zi) { zr = zi = hn::Zero(d); }
+HWY_INLINE void Start(D, TJuliaOrbit, V re, V im, V& zr, V& zi) {
+  zr = re;
+  zi = im;
 }
 
 // The exact rule for the lanes set in `lanes`: old[0..3] hold their zr, zi,
@@ -115,56 +122,81 @@ HWY_NOINLINE void StepExactly(std::uint64_t lanes, const double (*old)[kMaxLanes
 // One step of the lanes in `active` (the others may step or not), with the
 // exact rule where the double step is not certain.
 template <class Orbit, bool kCertify>
-HWY_INLINE void Advance(D d, TLanes& s, M active, std::uint64_t& fallbacks) {
-  V zr, zi;
-  const M certain = Step<kCertify>(d, Orbit{}, s, zr, zi);
+HWY_INLINE void Advance(D d, V& zr, V& zi, V re, V im, M active, std::uint64_t& fallbacks) {
+  V nextZr, nextZi;
+  const M certain = Step<kCertify>(d, Orbit{}, zr, zi, re, im, nextZr, nextZi);
   if constexpr (kCertify) {
     const M uncertain = hn::AndNot(certain, active);
     if (HWY_UNLIKELY(!hn::AllFalse(d, uncertain))) {
-      // Through memory only here, so that the vectors stay in registers.
       alignas(64) double old[4][kMaxLanes], next[2][kMaxLanes];
-      hn::Store(s.Zr, d, old[0]);
-      hn::Store(s.Zi, d, old[1]);
-      hn::Store(s.Re, d, old[2]);
-      hn::Store(s.Im, d, old[3]);
-      hn::Store(zr, d, next[0]);
-      hn::Store(zi, d, next[1]);
+      hn::Store(zr, d, old[0]);
+      hn::Store(zi, d, old[1]);
+      hn::Store(re, d, old[2]);
+      hn::Store(im, d, old[3]);
+      hn::Store(nextZr, d, next[0]);
+      hn::Store(nextZi, d, next[1]);
       StepExactly<Orbit>(LaneBits(d, uncertain), old, next);
-      zr = hn::Load(d, next[0]);
-      zi = hn::Load(d, next[1]);
+      nextZr = hn::Load(d, next[0]);
+      nextZi = hn::Load(d, next[1]);
       fallbacks += hn::CountTrue(d, uncertain);
     }
   }
-  s.Zr = zr;
-  s.Zi = zi;
+  zr = nextZr;
+  zi = nextZi;
 }
 
-struct TBox {
-  V ReMin, ReMax, ImMin, ImMax;
-  TBox(D d, const TComplexRect& box)
-      : ReMin(hn::Set(d, box.Cremin)), ReMax(hn::Set(d, box.Cremax)), ImMin(hn::Set(d, box.Cimmin)),
-        ImMax(hn::Set(d, box.Cimmax)) {}
-  HWY_INLINE M Inside(const TLanes& s) const {
-    return hn::And(hn::And(hn::Gt(s.Zr, ReMin), hn::Lt(s.Zr, ReMax)), hn::And(hn::Gt(s.Zi, ImMin), hn::Lt(s.Zi, ImMax)));
-  }
+// The box's bounds widened once, for broadcasts straight from memory.
+struct TBoxBounds {
+  double ReMin, ReMax, ImMin, ImMax;
+  explicit TBoxBounds(const TComplexRect& box)
+      : ReMin(box.Cremin), ReMax(box.Cremax), ImMin(box.Cimmin), ImMax(box.Cimmax) {}
 };
+
+// The lanes strictly inside the box; a NaN is outside.
+HWY_INLINE M Inside(D d, const TBoxBounds& box, V zr, V zi) {
+  return hn::And(hn::And(hn::Gt(zr, hn::Set(d, box.ReMin)), hn::Lt(zr, hn::Set(d, box.ReMax))),
+                 hn::And(hn::Gt(zi, hn::Set(d, box.ImMin)), hn::Lt(zi, hn::Set(d, box.ImMax))));
+}
 
 // Independent groups of lanes stepped in turn, so that one group's step
 // overlaps the latency of the other's.
 constexpr std::size_t kGroups = 4;
+constexpr std::size_t kStateSize = kGroups * kMaxLanes;
+// Where a group's lanes start in arrays of kStateSize.
+constexpr std::size_t At(std::size_t group) { return group * kMaxLanes; }
 
 // Most orbits are short. Every sample first runs in lock step with its
 // neighbours for this many rounds; only the orbits still going on then are
 // handed to lanes of their own.
 constexpr std::int32_t kSprintRounds = 64;
 
+// A thread claims this many vectors of samples of a row at a time.
+constexpr std::size_t kSegmentVectors = 8 * kGroups;
+
 // Lanes look for a point they held before every this many rounds, from the
 // age at which they first keep one on.
 constexpr std::int64_t kCycleRounds = 32;
 constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
 
-// Samples a thread claims at a time.
-HWY_INLINE std::size_t SegmentLength() { return 8 * kGroups * hn::Lanes(D()); }
+HWY_INLINE std::size_t SegmentLength() { return kSegmentVectors * hn::Lanes(D()); }
+
+// Lane state of the groups between rounds: the point and the sample.
+struct TLaneArrays {
+  alignas(64) double Zr[kStateSize] = {}, Zi[kStateSize] = {}, Re[kStateSize] = {}, Im[kStateSize] = {};
+
+  HWY_INLINE void Load(D d, std::size_t group, V& zr, V& zi, V& re, V& im) const {
+    const std::size_t at = At(group);
+    zr = hn::Load(d, Zr + at);
+    zi = hn::Load(d, Zi + at);
+    re = hn::Load(d, Re + at);
+    im = hn::Load(d, Im + at);
+  }
+  HWY_INLINE void StorePoint(D d, std::size_t group, V zr, V zi) {
+    const std::size_t at = At(group);
+    hn::Store(zr, d, Zr + at);
+    hn::Store(zi, d, Zi + at);
+  }
+};
 
 // An orbit that outlasted its first rounds: its point after `Steps` steps.
 struct TLongOrbit {
@@ -180,8 +212,7 @@ template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
   // Lane steps recomputed exactly are added to `fallbacks`.
-  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks)
-      : job_(job), fallbacks_(fallbacks), box_(D(), job.Box) {}
+  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks) : job_(job), fallbacks_(fallbacks) {}
 
   // The next long orbit; false when none is there for now, because the
   // pipeline is full or nothing is left.
@@ -208,212 +239,230 @@ class TOrbitSupply {
   }
 
  private:
-  // A group of lanes on `Count` consecutive samples of a row.
+  // A group's place in the segment: `Count` samples from `Column` on, and
+  // the rounds it has run.
   struct TGroup {
-    TLanes S;
-    M Live;
-    V Steps;
-    std::size_t Column, Count;
-    std::int32_t Rounds;
+    std::size_t Column = 0, Count = 0;
+    std::int32_t Rounds = 0;
   };
 
-  // Runs the samples of a segment, each group taking the next ones whenever
-  // all of its orbits have ended or outlasted the first rounds.
+  // The samples of a segment, each group taking the next ones whenever all of
+  // its orbits have ended or outlasted the first rounds. The groups' vectors
+  // are locals.
   HWY_NOINLINE void Sprint(const TRowPipeline::TSegment& segment) {
     const D d;
-    const V one = hn::Set(d, 1.0);
-    const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
-    const bool ended = rounds == job_.Limit;
     const std::size_t queued = queue_.size();
     std::size_t next = segment.Begin;
-    TGroup groups[kGroups] = {};
-    std::size_t busy = 0;
-    for (TGroup& g : groups) busy += Take(d, g, segment.Row, next, segment.End);
+    static_assert(kGroups == 4);
+    TGroup g0, g1, g2, g3;
+    V zr0, zi0, re0, im0, steps0, zr1, zi1, re1, im1, steps1, zr2, zi2, re2, im2, steps2, zr3, zi3, re3, im3, steps3;
+    M live0, live1, live2, live3;
+    std::size_t busy = Take(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0) +
+                       Take(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1) +
+                       Take(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2) +
+                       Take(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
     while (busy) {
-      HWY_UNROLL(kGroups)
-      for (TGroup& g : groups) {
-        Advance<Orbit, kCertify>(d, g.S, g.Live, fallbacks_);
-        g.Steps = hn::Add(g.Steps, hn::IfThenElseZero(g.Live, one));
-        g.Live = hn::And(g.Live, box_.Inside(g.S));
-        if (g.Count && (++g.Rounds == rounds || hn::AllFalse(d, g.Live))) {
-          Hand(d, g, segment.Row, ended);
-          busy -= !Take(d, g, segment.Row, next, segment.End);
-        }
-      }
+      busy -= Round(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0);
+      busy -= Round(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1);
+      busy -= Round(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2);
+      busy -= Round(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
     }
     job_.Rows.Counted(segment.Row, segment.End - segment.Begin - (queue_.size() - queued));
   }
 
-  // Starts the group on the samples from `next` on; false if none is left.
-  HWY_INLINE bool Take(D d, TGroup& g, std::size_t row, std::size_t& next, std::size_t end) {
-    const std::size_t lanes = hn::Lanes(d);
-    g.Count = std::min(lanes, end - next);
-    g.Column = next;
-    g.Live = hn::FirstN(d, g.Count);
-    g.Steps = hn::Zero(d);
-    g.Rounds = 0;
-    if (!g.Count) return false;
-    const hn::Rebind<float, D> df;
-    const float* re = job_.Rows.Re().data() + next;
-    if (g.Count == lanes) {
-      g.S.Re = hn::PromoteTo(d, hn::LoadU(df, re));
-    } else {
-      alignas(64) float part[kMaxLanes] = {};
-      std::copy_n(re, g.Count, part);
-      g.S.Re = hn::PromoteTo(d, hn::Load(df, part));
-    }
-    g.S.Im = hn::Set(d, job_.Rows.Im(row));
-    Start(d, Orbit{}, g.S);
-    next += g.Count;
+  // One round of a group; true when it has run out of samples.
+  HWY_INLINE bool Round(D d, TGroup& group, const TRowPipeline::TSegment& segment, std::size_t& next, V& zr, V& zi,
+                        V& re, V& im, M& live, V& steps) {
+    if (!group.Count) return false;
+    const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
+    Advance<Orbit, kCertify>(d, zr, zi, re, im, live, fallbacks_);
+    steps = hn::Add(steps, hn::IfThenElseZero(live, hn::Set(d, 1.0)));
+    live = hn::And(live, Inside(d, box_, zr, zi));
+    if (++group.Rounds < rounds && !hn::AllFalse(d, live)) return false;
+    Hand(d, group, segment.Row, zr, zi, re, im, live, steps, rounds == job_.Limit);
+    return !Take(d, group, segment, next, zr, zi, re, im, live, steps);
+  }
+
+  // Starts a group on the samples from `next` on; false if none is left.
+  HWY_INLINE bool Take(D d, TGroup& group, const TRowPipeline::TSegment& segment, std::size_t& next, V& zr, V& zi,
+                       V& re, V& im, M& live, V& steps) {
+    group = {next, std::min(hn::Lanes(d), segment.End - next), 0};
+    if (!group.Count) return false;
+    alignas(64) float part[kMaxLanes] = {};
+    std::copy_n(job_.Rows.Re().data() + next, group.Count, part);
+    re = hn::PromoteTo(d, hn::Load(hn::Rebind<float, D>(), part));
+    im = hn::Set(d, job_.Rows.Im(segment.Row));
+    Start(d, Orbit{}, re, im, zr, zi);
+    live = hn::FirstN(d, group.Count);
+    steps = hn::Zero(d);
+    next += group.Count;
     return true;
   }
 
   // Writes the group's step counts; keeps the orbits that go on unless the
   // limit has been reached.
-  HWY_INLINE void Hand(D d, const TGroup& g, std::size_t row, bool ended) {
+  HWY_INLINE void Hand(D d, const TGroup& group, std::size_t row, V zr, V zi, V re, V im, M live, V steps,
+                       bool atLimit) {
     const hn::Rebind<std::int32_t, D> di;
-    const auto steps = hn::DemoteTo(di, g.Steps);
-    std::int32_t* counts = job_.Rows.Counts(row) + g.Column;
-    if (g.Count == hn::Lanes(d)) {
-      hn::StoreU(steps, di, counts);
-    } else {
-      alignas(64) std::int32_t part[kMaxLanes];
-      hn::Store(steps, di, part);
-      std::copy_n(part, g.Count, counts);
-    }
-    if (ended || hn::AllFalse(d, g.Live)) return;
-    alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes];
-    hn::Store(g.S.Zr, d, zr);
-    hn::Store(g.S.Zi, d, zi);
-    hn::Store(g.S.Re, d, re);
-    const double im = hn::GetLane(g.S.Im);
-    for (std::uint64_t going = LaneBits(d, g.Live); going; going &= going - 1) {
+    alignas(64) std::int32_t counts[kMaxLanes];
+    hn::Store(hn::DemoteTo(di, steps), di, counts);
+    std::copy_n(counts, group.Count, job_.Rows.Counts(row) + group.Column);
+    if (atLimit || hn::AllFalse(d, live)) return;
+    alignas(64) double point[2][kMaxLanes], sample[kMaxLanes];
+    hn::Store(zr, d, point[0]);
+    hn::Store(zi, d, point[1]);
+    hn::Store(re, d, sample);
+    const double sampleIm = hn::GetLane(im);
+    for (std::uint64_t going = LaneBits(d, live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
-      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, row, g.Column + std::size_t(l)});
+      queue_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row, group.Column + std::size_t(l)});
     }
   }
 
   const TFastJob& job_;
+  const TBoxBounds box_{job_.Box};
   std::uint64_t& fallbacks_;
-  const TBox box_;
   std::vector<TLongOrbit> queue_;
 };
 
-// All groups' lanes in memory, where finished orbits hand their count over
-// and take the next one. Groups step in rounds; a lane's step count is the
-// rounds since its orbit started, so the vectors carry no counter.
+// Every group's lanes on long orbits, where a finished orbit hands its count
+// over and the lane takes the next one. Groups step in rounds; a lane's step
+// count is the rounds since its orbit started, so the vectors carry no counter.
 template <class Orbit, bool kCertify>
 class TLaneStore {
  public:
-  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply) : job_(job), supply_(supply) {
-    std::fill_n(keptZr_, kSize, kNone);
-    std::fill_n(keptZi_, kSize, kNone);
-    std::fill_n(keepAt_, kSize, kNever);
+  // Lane steps recomputed exactly are added to `fallbacks`.
+  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply, std::uint64_t& fallbacks)
+      : job_(job), supply_(supply), fallbacks_(fallbacks) {
+    std::fill_n(keptZr_, kStateSize, kNone);
+    std::fill_n(keptZi_, kStateSize, kNone);
+    std::fill_n(keepAt_, kStateSize, kNever);
   }
 
-  void Save(D d, std::size_t group, const TLanes& s) {
-    const std::size_t at = group * hn::Lanes(d);
-    hn::Store(s.Zr, d, zr_ + at);
-    hn::Store(s.Zi, d, zi_ + at);
-    hn::Store(s.Re, d, re_ + at);
-    hn::Store(s.Im, d, im_ + at);
-  }
-  TLanes Load(D d, std::size_t group) const {
-    const std::size_t at = group * hn::Lanes(d);
-    return {hn::Load(d, zr_ + at), hn::Load(d, zi_ + at), hn::Load(d, re_ + at), hn::Load(d, im_ + at)};
+  // Starts every lane on a new orbit, after `round`; false if none is there.
+  bool Fill(D d, std::int64_t round) {
+    bool any = false;
+    for (std::size_t g = 0; g < kGroups; ++g) any = Refill(d, g, hn::FirstN(d, hn::Lanes(d)), hn::FirstN(d, 0), round);
+    return any;
   }
 
-  // The round at which some lane of the group reaches the limit.
-  std::int64_t Deadline(std::size_t group) const { return deadline_[group]; }
+  // Group g's vectors as stored.
+  HWY_INLINE void Load(D d, std::size_t g, V& zr, V& zi, V& re, V& im) const { lanes_.Load(d, g, zr, zi, re, im); }
 
-  // The lanes back at a point they held before. Such an orbit repeats itself
-  // from there on, inside the box, so it runs to the limit. Each lane keeps
-  // its point at ages that double, which finds a cycle of any length in the
-  // end.
-  HWY_INLINE M Recurring(D d, std::size_t group, const TLanes& s, std::int64_t round) {
-    const std::size_t at = group * hn::Lanes(d);
-    const M back = hn::And(hn::Eq(s.Zr, hn::Load(d, keptZr_ + at)), hn::Eq(s.Zi, hn::Load(d, keptZi_ + at)));
-    const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
-    if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, s, due, round);
-    return back;
-  }
-
-  // After `round`: records the counts of the group's lanes that left the box
-  // (`outside`), came back to a kept point (`back`) or reached the limit, and
-  // restarts them on new orbits. Lanes left without an orbit mirror a lane
-  // that has one (its state as last saved), so they never stall a vector;
-  // their steps go unrecorded. False when no lane of any group has an orbit
-  // left.
-  HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, M back, std::int64_t round) {
-    const std::size_t lanes = hn::Lanes(d), first = group * lanes;
-    const std::uint64_t left = LaneBits(d, outside), cycling = LaneBits(d, hn::AndNot(outside, back));
-    std::uint64_t ending = left | cycling;
-    for (std::size_t k = 0; k < lanes; ++k)
-      if (round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
-    bool idle = false;
-    for (; ending; ending &= ending - 1) {
-      const int k = std::countr_zero(ending);
-      const std::size_t l = first + std::size_t(k);
-      if (live_[l]) {
-        job_.Rows.Counts(row_[l])[column_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
-        job_.Rows.Counted(row_[l], 1);
-      }
-      keptZr_[l] = keptZi_[l] = kNone;
-      TLongOrbit orbit;
-      live_[l] = supply_.Next(orbit);
-      if (!live_[l]) {
-        idle = true;
-        continue;
-      }
-      zr_[l] = orbit.Zr;
-      zi_[l] = orbit.Zi;
-      re_[l] = orbit.Re;
-      im_[l] = orbit.Im;
-      start_[l] = round - orbit.Steps;
-      row_[l] = orbit.Row;
-      column_[l] = orbit.Column;
-      keepAt_[l] = double(start_[l] + kFirstKeep);
-    }
-    if (idle) {
-      const bool* source = std::find(live_, live_ + kGroups * lanes, true);
-      if (source == live_ + kGroups * lanes) return false;
-      const std::size_t s = std::size_t(source - live_);
-      for (std::size_t l = first; l < first + lanes; ++l)
-        if (!live_[l]) {
-          zr_[l] = zr_[s];
-          zi_[l] = zi_[s];
-          re_[l] = re_[s];
-          im_[l] = im_[s];
-          start_[l] = start_[s];
-          keepAt_[l] = kNever;
-        }
-    }
-    deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
+  // One round of group g, whose vectors are zr .. im: steps it and, where
+  // orbits end, starts those lanes on the next. False when no lane of any
+  // group has an orbit left.
+  template <bool kLookForRepeats>
+  HWY_INLINE bool Round(D d, std::size_t g, V& zr, V& zi, V& re, V& im, std::int64_t round) {
+    Advance<Orbit, kCertify>(d, zr, zi, re, im, hn::FirstN(d, hn::Lanes(d)), fallbacks_);
+    const M inside = Inside(d, box_, zr, zi);
+    const M back = kLookForRepeats ? Recurring(d, g, zr, zi, round) : hn::FirstN(d, 0);
+    if (hn::AllTrue(d, inside) && round < deadline_[g] && hn::AllFalse(d, back)) return true;
+    lanes_.StorePoint(d, g, zr, zi);
+    if (!Refill(d, g, hn::Not(inside), back, round)) return false;
+    lanes_.Load(d, g, zr, zi, re, im);
     return true;
   }
 
  private:
+  // The lanes back at a point they held before. Such an orbit repeats itself
+  // from there on, inside the box, so it runs to the limit. Each lane keeps
+  // its point at ages that double, which finds a cycle of any length in the
+  // end.
+  HWY_INLINE M Recurring(D d, std::size_t group, V zr, V zi, std::int64_t round) {
+    const std::size_t at = At(group);
+    const M back = hn::And(hn::Eq(zr, hn::Load(d, keptZr_ + at)), hn::Eq(zi, hn::Load(d, keptZi_ + at)));
+    const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, zr, zi, due, round);
+    return back;
+  }
+
   // Keeps the points of the lanes `due`, until twice their present age.
-  HWY_NOINLINE void Keep(D d, std::size_t group, const TLanes& s, M due, std::int64_t round) {
-    const std::size_t at = group * hn::Lanes(d);
-    hn::Store(hn::IfThenElse(due, s.Zr, hn::Load(d, keptZr_ + at)), d, keptZr_ + at);
-    hn::Store(hn::IfThenElse(due, s.Zi, hn::Load(d, keptZi_ + at)), d, keptZi_ + at);
+  HWY_NOINLINE void Keep(D d, std::size_t group, V zr, V zi, M due, std::int64_t round) {
+    const std::size_t at = At(group);
+    hn::Store(hn::IfThenElse(due, zr, hn::Load(d, keptZr_ + at)), d, keptZr_ + at);
+    hn::Store(hn::IfThenElse(due, zi, hn::Load(d, keptZi_ + at)), d, keptZi_ + at);
     for (std::uint64_t lanes = LaneBits(d, due); lanes; lanes &= lanes - 1) {
       const std::size_t l = at + std::size_t(std::countr_zero(lanes));
       keepAt_[l] = double(2 * round - start_[l]);
     }
   }
 
-  static constexpr std::size_t kSize = kGroups * kMaxLanes;
+  // After `round`, with the group's points stored: ends the orbits of the
+  // lanes that left the box (`outside`), came back to a kept point (`back`)
+  // or reached the limit, and starts them on new ones. False when no lane of
+  // any group has an orbit left.
+  HWY_NOINLINE bool Refill(D d, std::size_t group, M outside, M back, std::int64_t round) {
+    const std::size_t lanes = hn::Lanes(d), first = At(group);
+    const std::uint64_t cycling = LaneBits(d, hn::AndNot(outside, back));
+    std::uint64_t ending = LaneBits(d, outside) | cycling;
+    for (std::size_t k = 0; k < lanes; ++k)
+      if (round >= start_[first + k] + job_.Limit) ending |= std::uint64_t(1) << k;
+    bool idle = false;
+    for (; ending; ending &= ending - 1) {
+      const int k = std::countr_zero(ending);
+      const std::size_t l = first + std::size_t(k);
+      if (live_[l]) Record(l, cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]));
+      idle |= !TakeOrbit(l, round);
+    }
+    if (idle && !MirrorIdle(first, lanes)) return false;
+    deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
+    return true;
+  }
+
+  // The count of lane l's orbit.
+  void Record(std::size_t l, std::int32_t count) {
+    job_.Rows.Counts(row_[l])[column_[l]] = count;
+    job_.Rows.Counted(row_[l], 1);
+  }
+
+  // Starts lane l on the next long orbit, if one is there.
+  bool TakeOrbit(std::size_t l, std::int64_t round) {
+    keptZr_[l] = keptZi_[l] = kNone;
+    TLongOrbit orbit;
+    live_[l] = supply_.Next(orbit);
+    if (!live_[l]) return false;
+    lanes_.Zr[l] = orbit.Zr;
+    lanes_.Zi[l] = orbit.Zi;
+    lanes_.Re[l] = orbit.Re;
+    lanes_.Im[l] = orbit.Im;
+    start_[l] = round - orbit.Steps;
+    row_[l] = orbit.Row;
+    column_[l] = orbit.Column;
+    keepAt_[l] = double(start_[l] + kFirstKeep);
+    return true;
+  }
+
+  // Lanes left without an orbit mirror a lane that has one (its state as
+  // last stored), so that they never stall a vector; their steps go
+  // unrecorded. False if no lane of any group has an orbit.
+  bool MirrorIdle(std::size_t first, std::size_t lanes) {
+    const bool* source = std::find(live_, live_ + kStateSize, true);
+    if (source == live_ + kStateSize) return false;
+    const std::size_t s = std::size_t(source - live_);
+    for (std::size_t l = first; l < first + lanes; ++l)
+      if (!live_[l]) {
+        lanes_.Zr[l] = lanes_.Zr[s];
+        lanes_.Zi[l] = lanes_.Zi[s];
+        lanes_.Re[l] = lanes_.Re[s];
+        lanes_.Im[l] = lanes_.Im[s];
+        start_[l] = start_[s];
+        keepAt_[l] = kNever;
+      }
+    return true;
+  }
+
   static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();  // equal to no point
   static constexpr double kNever = std::numeric_limits<double>::infinity();
   const TFastJob& job_;
+  const TBoxBounds box_{job_.Box};
   TOrbitSupply<Orbit, kCertify>& supply_;
-  alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
-  alignas(64) double keptZr_[kSize], keptZi_[kSize], keepAt_[kSize];
-  std::int64_t start_[kSize] = {};
-  std::size_t row_[kSize] = {}, column_[kSize] = {};
-  bool live_[kSize] = {};
+  std::uint64_t& fallbacks_;
+  TLaneArrays lanes_;
+  alignas(64) double keptZr_[kStateSize], keptZi_[kStateSize], keepAt_[kStateSize];
+  std::int64_t start_[kStateSize] = {};
+  std::size_t row_[kStateSize] = {}, column_[kStateSize] = {};
+  bool live_[kStateSize] = {};
   std::int64_t deadline_[kGroups] = {};
 };
 
@@ -423,38 +472,30 @@ std::uint64_t RunLanes(const TFastJob& job) {
   const D d;
   std::uint64_t fallbacks = 0;
   TOrbitSupply<Orbit, kCertify> supply(job, fallbacks);
-  TLaneStore<Orbit, kCertify> store(job, supply);
-  const M all = hn::FirstN(d, hn::Lanes(d)), none = hn::FirstN(d, 0);
-  const TBox box(d, job.Box);
-  TLanes s[kGroups];
-  // One round of group g; false when no orbit is left in any lane.
-  const auto step = [&](std::size_t g, std::int64_t round, auto check) HWY_ATTR {
-    Advance<Orbit, kCertify>(d, s[g], all, fallbacks);
-    const M inside = box.Inside(s[g]);
-    const M back = check ? store.Recurring(d, g, s[g], round) : none;
-    if (hn::AllTrue(d, inside) && round < store.Deadline(g) && hn::AllFalse(d, back)) return true;
-    store.Save(d, g, s[g]);
-    if (!store.Refill(d, g, hn::Not(inside), back, round)) return false;
-    s[g] = store.Load(d, g);
-    return true;
+  TLaneStore<Orbit, kCertify> store(job, supply, fallbacks);
+  // Each group's vectors stay in locals from round to round.
+  static_assert(kGroups == 4);
+  V zr0, zi0, re0, im0, zr1, zi1, re1, im1, zr2, zi2, re2, im2, zr3, zi3, re3, im3;
+  // One round of every group; false when no lane has an orbit left.
+  const auto round = [&](std::int64_t n, auto lookForRepeats) HWY_ATTR {
+    constexpr bool kLook = decltype(lookForRepeats)::value;
+    return store.template Round<kLook>(d, 0, zr0, zi0, re0, im0, n) &&
+           store.template Round<kLook>(d, 1, zr1, zi1, re1, im1, n) &&
+           store.template Round<kLook>(d, 2, zr2, zi2, re2, im2, n) &&
+           store.template Round<kLook>(d, 3, zr3, zi3, re3, im3, n);
   };
-  // Lanes run while orbits come; when the pipeline is full and every lane
-  // has run dry, the thread waits for room.
-  std::int64_t round = 0;
-  while (!job.Rows.Stopping() && supply.Await()) {
-    for (std::size_t g = 0; g < kGroups; ++g) {
-      store.Refill(d, g, all, none, round);
-      s[g] = store.Load(d, g);
-    }
-    // Every kCycleRounds-th round looks for repeats, and for a stop request.
+  // Lanes run while orbits come; when every lane has run dry, the thread
+  // waits for room in the pipeline.
+  std::int64_t n = 0;
+  while (!job.Rows.Stopping() && supply.Await() && store.Fill(d, n)) {
+    store.Load(d, 0, zr0, zi0, re0, im0);
+    store.Load(d, 1, zr1, zi1, re1, im1);
+    store.Load(d, 2, zr2, zi2, re2, im2);
+    store.Load(d, 3, zr3, zi3, re3, im3);
+    // Each cycle's last round looks for repeats; a stop is looked for between cycles.
     for (bool going = true; going && !job.Rows.Stopping();) {
-      for (std::int64_t k = 1; going && k < kCycleRounds; ++k) {
-        ++round;
-        HWY_UNROLL(kGroups)
-        for (std::size_t g = 0; g < kGroups; ++g) going = going && step(g, round, std::false_type{});
-      }
-      ++round;
-      for (std::size_t g = 0; going && g < kGroups; ++g) going = step(g, round, std::true_type{});
+      for (std::int64_t k = 1; going && k < kCycleRounds; ++k) going = round(++n, std::false_type{});
+      going = going && round(++n, std::true_type{});
     }
   }
   return fallbacks;
@@ -466,7 +507,7 @@ void Count(TOrbitKind kind, const TFastJob& job) {
 #pragma omp parallel if (job.Rows.Samples() > SegmentLength()) reduction(+ : fallbacks)
   fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job)
                                               : RunLanes<TJuliaOrbit, kCertify>(job);
-  if (fallbacks) gFallbackSteps.fetch_add(fallbacks, std::memory_order_relaxed);
+  if (fallbacks) AddFallbackSteps(fallbacks);
 }
 
 }  // namespace

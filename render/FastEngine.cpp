@@ -3,29 +3,10 @@
 // recomputed with the rule itself where it might not.
 #include <algorithm>
 #include <atomic>
-#include <bit>
-#include <cstddef>
-#include <cstdint>
-#include <limits>
-#include <type_traits>
-#include <vector>
 
 #include "Engine.h"
-
-namespace wirolot {
-namespace {
-
-// The samples of one pass.
-struct TFastJob {
-  TComplexRect Box;
-  std::int32_t Limit;  // at least 1: every orbit takes a step
-  TRowPipeline& Rows;
-};
-
-std::atomic<std::uint64_t> gFallbackSteps{0};
-
-}  // namespace
-}  // namespace wirolot
+#include "FastEngineBench.h"
+#include "FastEngineJob.h"
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "FastEngine-inl.h"
@@ -36,8 +17,14 @@ std::atomic<std::uint64_t> gFallbackSteps{0};
 #if HWY_ONCE
 namespace wirolot {
 
+namespace {
+std::atomic<std::uint64_t> gFallbackSteps{0};
+}  // namespace
+
 HWY_EXPORT(CountCertified);
 HWY_EXPORT(CountUnchecked);
+
+void AddFallbackSteps(std::uint64_t steps) { gFallbackSteps.fetch_add(steps, std::memory_order_relaxed); }
 
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows) {
   HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), rows});

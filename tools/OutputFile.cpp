@@ -1,9 +1,10 @@
 #include "OutputFile.h"
 
+#include <cassert>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,92 +14,70 @@ namespace wirolot {
 
 namespace {
 
-// What the signal handler needs, prepared beforehand.
-char gTempPath[4096];
-volatile std::sig_atomic_t gTempActive = 0;
-char gInterrupted[4096 + 64];
-std::size_t gInterruptedLength = 0;
-
-extern "C" void OnSignal(int) {
-  if (gTempActive) unlink(gTempPath);
-  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, gInterrupted, gInterruptedLength);
-  _exit(1);
-}
-
-// Blocks SIGINT and SIGTERM for its lifetime.
-class TSignalsHeld {
- public:
-  TSignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, &old_);
+// The file a path names once symbolic links in its last part are followed,
+// as open() would; the file itself need not exist.
+std::string FollowLinks(const std::string& path) {
+  std::filesystem::path file = path;
+  for (int links = 0;; ++links) {
+    struct stat status;
+    if (lstat(file.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return file;
+    if (links == 40) {  // the kernel's own limit
+      errno = ELOOP;
+      return "";
+    }
+    std::error_code error;
+    const std::filesystem::path next = std::filesystem::read_symlink(file, error);
+    if (error) {
+      errno = error.value();
+      return "";
+    }
+    file = file.parent_path() / next;  // an absolute link replaces the whole path
   }
-  ~TSignalsHeld() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-
- private:
-  sigset_t old_;
-};
+}
 
 }  // namespace
 
-TOutputFile::TOutputFile(const std::string& path) : name_(path == "-" ? "standard output" : path) {
-  std::snprintf(gInterrupted, sizeof gInterrupted, "\nwirolot-render: interrupted; '%s' not written\n",
-                name_.c_str());
-  gInterruptedLength = std::strlen(gInterrupted);
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error like any other
-
+TOutputFile::TOutputFile(const std::string& path, TInterrupts& interrupts)
+    : interrupts_(interrupts), name_(path == "-" ? "standard output" : path) {
   if (path == "-") {
     fd_ = STDOUT_FILENO;
     return;
   }
-  struct stat target;
-  if (stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-    fd_ = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  target_ = FollowLinks(path);
+  if (target_.empty()) Fail("cannot write");
+  struct stat status;
+  if (stat(target_.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    fd_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd_ < 0) Fail("cannot write");
     return;
   }
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = target_.rfind('/');
   const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-  const std::string pattern = path.substr(0, base) + "." + path.substr(base) + ".XXXXXX";
-  if (pattern.size() >= sizeof gTempPath) {
-    errno = ENAMETOOLONG;
-    Fail("cannot write");
-  }
-  {
-    TSignalsHeld held;
-    std::memcpy(gTempPath, pattern.c_str(), pattern.size() + 1);
-    fd_ = mkostemp(gTempPath, O_CLOEXEC);
-    if (fd_ < 0) Fail("cannot write");
-    temp_ = gTempPath;
-    gTempActive = 1;
-  }
+  std::string pattern = target_.substr(0, base) + "." + target_.substr(base) + ".XXXXXX";
+  interrupts_.Guarded([&](std::string& leftover) {
+    fd_ = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ >= 0) leftover = temp_ = pattern;
+  });
+  if (fd_ < 0) Fail("cannot write");
   const mode_t mask = umask(0);
   umask(mask);
   if (fchmod(fd_, 0666 & ~mask) != 0) {
     const int error = errno;
-    TSignalsHeld held;
-    close(fd_);
-    unlink(gTempPath);
-    gTempActive = 0;
+    Abandon();  // no destructor runs for a constructor that fails
     errno = error;
     Fail("cannot write");
   }
 }
 
-TOutputFile::~TOutputFile() {
-  TSignalsHeld held;
+TOutputFile::~TOutputFile() { Abandon(); }
+
+void TOutputFile::Abandon() {
   if (fd_ > STDERR_FILENO) close(fd_);
-  if (!temp_.empty()) unlink(temp_.c_str());
-  gTempActive = 0;
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  fd_ = -1;
+  if (temp_.empty()) return;
+  unlink(temp_.c_str());
+  interrupts_.Guarded([](std::string& leftover) { leftover.clear(); });
+  temp_.clear();
 }
 
 void TOutputFile::Fail(const std::string& what) {
@@ -115,16 +94,20 @@ void TOutputFile::Write(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-void TOutputFile::Commit() {
+void TOutputFile::Sync() {
   if (temp_.empty()) return;
   if (fsync(fd_) != 0) Fail("cannot write");
-  const int fd = fd_;
-  fd_ = -1;
-  if (close(fd) != 0) Fail("cannot write");
-  TSignalsHeld held;
-  if (rename(temp_.c_str(), name_.c_str()) != 0) Fail("cannot write");
-  temp_.clear();
-  gTempActive = 0;
+  if (close(std::exchange(fd_, -1)) != 0) Fail("cannot write");
+}
+
+bool TOutputFile::Commit() {
+  assert(temp_.empty() || fd_ < 0);
+  return interrupts_.CommitUnlessStopped([&](std::string& leftover) {
+    if (temp_.empty()) return;
+    if (rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot write");
+    temp_.clear();
+    leftover.clear();
+  });
 }
 
 }  // namespace wirolot

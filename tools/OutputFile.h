@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "Interrupts.h"
+
 namespace wirolot {
 
 // A write that failed; the message names the file and the reason.
@@ -15,25 +17,33 @@ class EOutputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// One at a time per process: while it exists, SIGINT and SIGTERM remove the
-// temporary file and end the process with status 1. A target that exists and
-// is not a regular file (a device, a FIFO) is written directly.
+// A target that is a symbolic link is written through to the file it names,
+// which need not exist yet. A target that exists and is not a regular file (a
+// device, a FIFO) is written directly. The temporary file is removed unless
+// committed, by the destructor or, on a forced end, by `interrupts`.
 class TOutputFile {
  public:
-  explicit TOutputFile(const std::string& path);
+  TOutputFile(const std::string& path, TInterrupts& interrupts);
   ~TOutputFile();
   TOutputFile(const TOutputFile&) = delete;
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   void Write(const std::uint8_t* data, std::size_t size);
-  // Makes the written bytes the target's content.
-  void Commit();
+  // Puts the written bytes on the disk; call once, after the last Write.
+  void Sync();
+  // Makes the written bytes the target's content, unless a stop was requested
+  // first: returns whether it did. Call after Sync.
+  bool Commit();
 
  private:
   [[noreturn]] void Fail(const std::string& what);
+  // Closes and removes the temporary file, if any.
+  void Abandon();
 
-  std::string name_;
-  std::string temp_;  // empty when writing directly
+  TInterrupts& interrupts_;
+  std::string name_;    // as given, for messages
+  std::string target_;  // the file written, symbolic links followed
+  std::string temp_;    // empty when writing directly
   int fd_ = -1;
 };
 

@@ -1,8 +1,9 @@
 // Command-line renderer: draws one picture into a PNG file.
 #include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,21 +11,25 @@
 
 #include "Convert.h"
 #include "Fractals.h"
-#include "Orbits.h"
+#include "Interrupts.h"
 #include "OutputFile.h"
 #include "PngStreamSurface.h"
+#include "PngView.h"
 
 using namespace wirolot;
 
 namespace {
 
 constexpr const char* kUsage = R"(Usage: wirolot-render [OPTIONS] [T1 ... T9]
+  or:  wirolot-render --from FILE.png [--size WxH] [--out FILE] [--reference]
 
 Draws the Mandelbrot set (or, with --julia, the cubic Julia set of
 z -> z (z^2 + c), c = 2.04 - 0.2i) into a PNG file. The file is written
 while the picture is computed, a few rows at a time, so memory does not grow
 with the picture's height. It is an 8-bit indexed PNG when the iteration limit
-allows at most 256 colours, an 8-bit RGB PNG otherwise.
+allows at most 256 colours, an 8-bit RGB PNG otherwise. The PNG carries its
+view in text chunks: the command, the nine texts as given, their decimal
+separator and the size; --from draws it again.
 
 T1 ... T9 are the nine parameter texts, all nine or none, in this order:
   T1 T2 T3 T4  analysis region Cremin Cremax Cimmin Cimmax   (-3 3 -2 2)
@@ -35,12 +40,18 @@ Texts may start with '-'; only the options below are read as options.
 
 Options:
   --julia         draw the Julia set instead of the Mandelbrot set
-  --size WxH      picture size in pixels, each 1 to 65535 (default 487x409)
+  --from FILE     draw the view stored in FILE, a PNG this program wrote: its
+                  command and texts, converted with its decimal separator
+                  whatever the locale, at its size unless --size is given;
+                  takes no texts and no --julia
+  --size WxH      picture size in pixels, each 1 to 65535 in plain digits
+                  (default 487x409)
   --out FILE      output file (default wirolot.png); '-' writes the PNG to
                   standard output. A regular file is written under a
                   temporary name in the same folder and renamed to FILE only
                   once complete, so an existing FILE stays as it was unless
-                  the new picture is written in full.
+                  the new picture is written in full. A symbolic link is
+                  written through to the file it names, as cp does.
   --reference     use the one-sample-at-a-time extended-precision engine
                   (same picture, much slower)
   --help          show this text
@@ -50,17 +61,15 @@ Exit status:
   0  the picture was written in full
   1  the file could not be written (no space, no permission, a write error
      on standard output, ...) or the program was interrupted by SIGINT or
-     SIGTERM; the message names the file and the reason, and no partial
-     file is left behind
-  2  a text that is not a number, or bad usage; no file is written
+     SIGTERM before the file was complete; the message names the file and
+     the reason, and no partial file is left behind
+  2  a text that is not a number, a --from file that is not a PNG, holds no
+     view or a damaged one, or bad usage; no file is written
 A progress bar is shown on standard error when it is a terminal; it reaches
 100% only once the file is complete.
 
 Environment:
   OMP_NUM_THREADS   threads that compute the picture (default: one per core)
-  OMP_WAIT_POLICY   how idle computing threads wait; wirolot-render sets
-                    'passive' when it is unset, so that they leave the cores
-                    to the PNG encoder
 )";
 
 // Holds at 99% until Complete: the file is done only after the pass.
@@ -99,29 +108,22 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
-bool ParseSize(std::string_view text, int& width, int& height) {
-  int consumed = 0;
-  const std::string s(text);
-  return std::sscanf(s.c_str(), "%dx%d%n", &width, &height, &consumed) == 2 && consumed == int(s.size()) &&
-         width > 0 && height > 0 && width <= 65535 && height <= 65535;
+int Failure(int status, const std::string& message) {
+  std::fprintf(stderr, "wirolot-render: %s\n", message.c_str());
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The encoder thread shares the cores with the engine's OpenMP threads,
-  // which by default spin between parallel regions and so take its time. The
-  // runtime reads its settings only as it loads: start again with them set,
-  // unless the user chose a policy.
-  if (!std::getenv("OMP_WAIT_POLICY")) {
-    setenv("OMP_WAIT_POLICY", "passive", 1);
-    execv("/proc/self/exe", argv);  // without /proc, go on as we are
-  }
+  TInterrupts interrupts;  // first: every later thread inherits its blocked signals
+  std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error like any other
   std::setlocale(LC_ALL, "");
 
   bool julia = false, reference = false, optionsEnded = false;
-  int width = 487, height = 409;
+  int width = 0, height = 0;  // 0: the view's
   std::string out = "wirolot.png";
+  std::optional<std::string> from;
   std::vector<std::string> texts;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -132,13 +134,15 @@ int main(int argc, char** argv) {
       julia = true;
     } else if (!optionsEnded && arg == "--reference") {
       reference = true;
-    } else if (!optionsEnded && (arg == "--size" || arg == "--out")) {
+    } else if (!optionsEnded && (arg == "--size" || arg == "--out" || arg == "--from")) {
       if (i + 1 == argc) return UsageError(std::string(arg) + " needs a value");
-      const std::string_view value = argv[++i];
+      const std::string value = argv[++i];
       if (arg == "--out")
         out = value;
+      else if (arg == "--from")
+        from = value;
       else if (!ParseSize(value, width, height))
-        return UsageError("bad size '" + std::string(value) + "' (expected WxH, e.g. 487x409)");
+        return UsageError("bad size '" + value + "' (expected WxH, each 1 to 65535, e.g. 487x409)");
     } else if (!optionsEnded && arg == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && arg.starts_with("--")) {
@@ -147,38 +151,57 @@ int main(int argc, char** argv) {
       texts.emplace_back(arg);
     }
   }
+  if (from && (julia || !texts.empty()))
+    return UsageError("--from takes the command and the texts from the file; give neither with it");
   if (!texts.empty() && texts.size() != kDefaultTexts.size())
     return UsageError("give all nine parameter texts or none (got " + std::to_string(texts.size()) + ")");
 
-  TParamTexts params = kDefaultTexts;
-  std::copy(texts.begin(), texts.end(), params.begin());
-  float csample;
+  TView view;
   try {
-    csample = ConvertTexts(params).Csample;
-  } catch (const Exception& e) {
-    std::fprintf(stderr, "wirolot-render: %s\n", e.what());
-    return 2;
+    if (from) {
+      view = ReadView(*from);
+    } else {
+      view.Command = julia ? TOrbitKind::Julia : TOrbitKind::Mandelbrot;
+      std::copy(texts.begin(), texts.end(), view.Texts.begin());
+      view.DecimalSeparator = LocaleDecimalSeparator();
+    }
+  } catch (const EPngViewError& e) {
+    return Failure(2, e.what());
   }
-
-  // Counts run from 1 to the step limit; with at most 255 of them every
-  // colour the pass can paint, and the black of the clearing, fits a palette.
-  const std::int32_t limit = julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
-  std::vector<TColor> palette;
-  for (std::int32_t n = 0; limit < 256 && n <= limit; ++n) palette.push_back(ColorOf(n));
+  if (width) {
+    view.Width = width;
+    view.Height = height;
+  }
+  TRenderParams params;
+  try {
+    params = ConvertTexts(view.Texts, view.DecimalSeparator);
+  } catch (const EConvertError& e) {
+    return Failure(2, e.what());
+  }
+  if (const std::string problem = ViewProblem(view); !problem.empty())
+    return Failure(2, "cannot store the view: " + problem);
 
   const TEngine engine = reference ? TEngine::Reference : TEngine::Fast;
   TTerminalProgress progress(isatty(STDERR_FILENO));
+  bool written = false;
   try {
-    TOutputFile file(out);
-    TPngStreamSurface surface(width, height, palette,
-                              [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
-    (julia ? DrawJulia : DrawMandelbrot)(surface, params, progress, engine, {});
-    surface.Finish();
-    file.Commit();
+    TOutputFile file(out, interrupts);
+    TPngStreamSurface surface(view, [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
+    ClearPicture(surface);
+    if (DrawRows(view.Command, surface, params, progress, engine, interrupts.Token()) == TPassEnd::Complete) {
+      surface.Finish();
+      file.Sync();
+      written = file.Commit();  // false once a signal has come
+    }
   } catch (const std::exception& e) {
+    if (!interrupts.Token().stop_requested()) {
+      progress.End();
+      return Failure(1, e.what());
+    }
+  }
+  if (!written) {
     progress.End();
-    std::fprintf(stderr, "wirolot-render: %s\n", e.what());
-    return 1;
+    return Failure(1, "interrupted; '" + (out == "-" ? std::string("standard output") : out) + "' not written");
   }
   progress.Complete();
   return 0;

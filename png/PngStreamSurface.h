@@ -1,5 +1,6 @@
 // A picture surface that encodes PNG rows while they are drawn, on a thread of
-// its own, holding a few rows rather than the picture.
+// its own, holding a few rows rather than the picture. The PNG carries the
+// picture's view.
 #pragma once
 
 #include <condition_variable>
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "PngView.h"
 #include "Surface.h"
 
 namespace wirolot {
@@ -25,19 +27,23 @@ class EPngStreamError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Rows must be drawn top to bottom: a fill of the whole surface before any
-// row sets the colour of rows never drawn; a row is complete once a later row
-// is drawn, or at Finish. Drawing into a completed row raises EPngStreamError.
-// With a palette (at most 256 colours, low 24 bits) the PNG is indexed and
-// every drawn colour must be in it; without one it is 8-bit RGB. Pixels
-// start as the first palette colour, or black.
+// The surface is the view's size. Rows must be drawn top to bottom: a fill of
+// the whole surface before any row sets the colour of rows never drawn; a row
+// is complete once a later row is drawn, or at Finish. Drawing into a
+// completed row raises EPngStreamError. Calls may come from any thread, one
+// at a time.
+// Where the view's texts allow at most 256 colours, the PNG is indexed and
+// only the colours a pass of the view paints can be drawn; otherwise it is
+// 8-bit RGB. Pixels start black.
+// To save a picture held in memory, hand its rows to PlotRow, then Finish.
 class TPngStreamSurface final : public TPixelSurface {
  public:
   // write(data, size) writes all of it or raises an exception, which then
   // leaves the next drawing call or Finish. Called on the encoder thread.
   using TWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
 
-  TPngStreamSurface(int width, int height, std::vector<TColor> palette, TWriter write);
+  // Raises EPngViewError for a view that cannot be stored (ViewProblem).
+  TPngStreamSurface(const TView& view, TWriter write);
   ~TPngStreamSurface() override;
   TPngStreamSurface(const TPngStreamSurface&) = delete;
   TPngStreamSurface& operator=(const TPngStreamSurface&) = delete;
@@ -61,8 +67,9 @@ class TPngStreamSurface final : public TPixelSurface {
   void ReturnRow(int buffer);
   bool Write(const std::uint8_t* data, std::size_t size);
 
+  const std::vector<TPngText> chunks_;
+  const std::vector<TColor> palette_;  // empty: RGB
   const bool indexed_;
-  std::vector<TColor> palette_;
   // Open-addressed colour -> palette index table.
   std::vector<std::uint64_t> slots_;
   std::vector<std::uint8_t> background_;  // a row never drawn

@@ -1,9 +1,12 @@
 #include "PngStreamSurface.h"
 
+#include "Convert.h"
+
 #include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cassert>
 #include <csetjmp>
 #include <utility>
 
@@ -13,6 +16,8 @@ namespace {
 
 // Rows in flight between drawing and encoding.
 constexpr int kBuffers = 16;
+// The view's text chunks at most.
+constexpr std::size_t kMaxChunks = 16;
 constexpr int kSlotBits = 10;
 constexpr std::uint64_t kEmptySlot = ~std::uint64_t(0);
 
@@ -25,15 +30,34 @@ void OnPngError(png_structp png, png_const_charp message) {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+const TView& Storable(const TView& view) {
+  if (const std::string problem = ViewProblem(view); !problem.empty()) throw EPngViewError(problem);
+  return view;
+}
+
+// Every colour a pass of the view can paint, black included, when there are
+// at most 256 of them: counts run from 1 to the step limit. Otherwise empty.
+std::vector<TColor> PaletteOf(const TView& view) {
+  std::int32_t limit;
+  try {
+    const float csample = StrToSingle(view.Texts[8], view.DecimalSeparator);
+    limit = view.Command == TOrbitKind::Julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
+  } catch (const EConvertError&) {
+    return {};  // such a pass paints nothing but black; RGB will do
+  }
+  std::vector<TColor> palette;
+  for (std::int32_t n = 0; limit < 256 && n <= limit; ++n) palette.push_back(ColorOf(n));
+  return palette;
+}
+
 }  // namespace
 
-TPngStreamSurface::TPngStreamSurface(int width, int height, std::vector<TColor> palette, TWriter write)
-    : TPixelSurface(width, height),
-      indexed_(!palette.empty()),
-      palette_(std::move(palette)),
+TPngStreamSurface::TPngStreamSurface(const TView& view, TWriter write)
+    : TPixelSurface(view.Width, view.Height),
+      chunks_(ViewChunks(Storable(view))),
+      palette_(PaletteOf(view)),
+      indexed_(!palette_.empty()),
       write_(std::move(write)) {
-  if (width <= 0 || height <= 0) throw std::invalid_argument("surface size must be positive");
-  if (palette_.size() > 256) throw std::invalid_argument("a PNG palette holds at most 256 colours");
   if (indexed_) {
     slots_.assign(std::size_t(1) << kSlotBits, kEmptySlot);
     for (std::size_t i = palette_.size(); i-- > 0;) {
@@ -43,7 +67,7 @@ TPngStreamSurface::TPngStreamSurface(int width, int height, std::vector<TColor> 
       slots_[s] = std::uint64_t(color) << 8 | i;
     }
   }
-  background_.assign(std::size_t(width) * (indexed_ ? 1 : 3), 0);
+  background_.assign(std::size_t(Width()) * (indexed_ ? 1 : 3), 0);
   buffers_.assign(kBuffers, background_);
   for (int b = 1; b < kBuffers; ++b) free_.push_back(b);
   encoder_ = std::thread(&TPngStreamSurface::Encode, this);
@@ -187,6 +211,15 @@ void TPngStreamSurface::Encode() {
         entries[i] = {RedOf(palette_[i]), GreenOf(palette_[i]), BlueOf(palette_[i])};
       png_set_PLTE(png, info, entries, int(palette_.size()));
     }
+    png_text texts[kMaxChunks];
+    assert(chunks_.size() <= kMaxChunks);
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+      texts[i] = {};
+      texts[i].compression = chunks_[i].Utf8 ? PNG_ITXT_COMPRESSION_NONE : PNG_TEXT_COMPRESSION_NONE;
+      texts[i].key = const_cast<char*>(chunks_[i].Key.c_str());
+      texts[i].text = const_cast<char*>(chunks_[i].Value.c_str());
+    }
+    png_set_text(png, info, texts, int(chunks_.size()));
     // Runs of equal pixels, within a row and down the columns: the "up"
     // filter makes them zeros and run-length deflate takes them fastest.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
