@@ -1,12 +1,19 @@
 #include "Mandelbrot.h"
 
 #include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QSaveFile>
 
 #include <cmath>
 
 #include "Convert.h"
+#include "PngStreamSurface.h"
+#include "PngView.h"
 #include "RenderPass.h"
 
 using namespace wirolot;
@@ -21,6 +28,14 @@ constexpr int kNoteMilliseconds = 4000;
 QString KeyText(QKeySequence::StandardKey key) {
   return QKeySequence(key).toString(QKeySequence::NativeText);
 }
+
+// The local file a drag carries, if it carries one.
+QString DraggedFile(const QMimeData* data) {
+  const QList<QUrl> urls = data->urls();
+  return urls.size() == 1 && urls[0].isLocalFile() ? urls[0].toLocalFile() : QString();
+}
+
+std::string Quoted(const QString& file) { return "\u201e" + file.toStdString() + "\u201d"; }
 }  // namespace
 
 TForm1::TForm1(QWidget* owner) : TForm(owner) {
@@ -60,6 +75,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
 
   // The picture's context menu; the keys work anywhere in the window.
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  save_ = AddAction("Zapisz obraz\u2026", QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
   copy_ = AddAction("Kopiuj obraz", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
   AddSeparator();
   zoomIn_ = AddAction("Powi\u0119ksz", QKeySequence::keyBindings(QKeySequence::ZoomIn),
@@ -82,6 +98,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
                          .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
                               KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
   for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
+  setAcceptDrops(true);
   UpdateActions();
 }
 
@@ -100,6 +117,7 @@ void TForm1::AddSeparator() {
 }
 
 void TForm1::UpdateActions() {
+  save_->setEnabled(shown_ && complete_);
   copy_->setEnabled(Image1->HasCanvas());
   back_->setEnabled(history_.CanGoBack());
   forward_->setEnabled(history_.CanGoForward());
@@ -192,6 +210,62 @@ void TForm1::Show(const TViewRecord& view) {
   RunCommand(view.Command);
 }
 
+void TForm1::SaveAs() {
+  if (!save_->isEnabled()) return;
+  const QString file =
+      QFileDialog::getSaveFileName(this, "Zapisz obraz", "wirolot.png", "Obrazy PNG (*.png)");
+  if (!file.isEmpty()) SavePicture(file);
+}
+
+bool TForm1::SavePicture(const QString& file) {
+  const TImage::TCanvas* canvas = Image1->Canvas();
+  if (!shown_ || !complete_ || !canvas) return false;
+  const TView view{shown_->Command, shown_->Texts, LocaleDecimalSeparator(), canvas->Width(), canvas->Height()};
+  // QSaveFile writes beside the file and renames it into place on commit;
+  // on any failure the file is left as it was. Unbuffered, so that every
+  // failed write is seen: a failure while the buffer is flushed on commit
+  // would go unnoticed, and a cut-off file would take the file's place.
+  QSaveFile out(file);
+  try {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
+    // The encoder thread writes while this one hands over rows; never both.
+    TPngStreamSurface png(view, [&out](const std::uint8_t* data, std::size_t size) {
+      if (out.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+        throw Exception(out.errorString().toStdString());
+    });
+    std::vector<TColor> row(std::size_t(canvas->Width()));
+    for (int y = 0; y < canvas->Height(); ++y) {
+      for (int x = 0; x < canvas->Width(); ++x) row[std::size_t(x)] = canvas->Pixel(x, y);
+      png.PlotRow(0, y, row);
+    }
+    png.Finish();
+    if (!out.commit()) throw Exception(out.errorString().toStdString());
+  } catch (const std::exception& failure) {
+    out.cancelWriting();
+    Application->ShowException(
+        Exception("Nie mo\u017cna zapisa\u0107 obrazu w " + Quoted(file) + ".\n" + failure.what()));
+    return false;
+  }
+  ShowNote(QString::fromUtf8("Zapisano ") + QString::fromStdString(Quoted(file)));
+  return true;
+}
+
+void TForm1::OpenPicture(const QString& file) {
+  TView view;
+  try {
+    view = ReadView(QFile::encodeName(file).toStdString());
+  } catch (const std::exception& failure) {
+    Application->ShowException(Exception("Nie mo\u017cna otworzy\u0107 widoku z " + Quoted(file) + ".\n" + failure.what()));
+    return;
+  }
+  // The texts as they would be typed here.
+  const std::string separator = LocaleDecimalSeparator();
+  for (std::string& text : view.Texts)
+    for (std::size_t at = 0; (at = text.find(view.DecimalSeparator, at)) != std::string::npos; at += separator.size())
+      text.replace(at, view.DecimalSeparator.size(), separator);
+  Show({view.Command, view.Texts});
+}
+
 void TForm1::CopyPicture() {
   if (const TImage::TCanvas* canvas = Image1->Canvas()) QGuiApplication::clipboard()->setImage(canvas->Bitmap());
 }
@@ -208,6 +282,20 @@ void TForm1::ShowNote(const QString& text) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A file dropped on a field opens it too, rather than pasting its name.
+  switch (event->type()) {
+    case QEvent::DragEnter:
+      dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+      return event->isAccepted();
+    case QEvent::DragMove:
+      return !DraggedFile(static_cast<QDragMoveEvent*>(event)->mimeData()).isEmpty();
+    case QEvent::Drop:
+      if (DraggedFile(static_cast<QDropEvent*>(event)->mimeData()).isEmpty()) break;
+      dropEvent(static_cast<QDropEvent*>(event));
+      return true;
+    default:
+      break;
+  }
   if (event->type() == QEvent::MouseButtonPress) {
     const Qt::MouseButton button = static_cast<QMouseEvent*>(event)->button();
     if (button == Qt::BackButton || button == Qt::ForwardButton) {
@@ -220,4 +308,18 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::mousePressEvent(QMouseEvent* event) {
   if (!eventFilter(this, event)) TForm::mousePressEvent(event);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (DraggedFile(event->mimeData()).isEmpty())
+    event->ignore();
+  else
+    event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString file = DraggedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenPicture(file);
 }

@@ -27,13 +27,21 @@ class TForm1 : public TForm, public Ui::TForm1 {
 
   // The passes that draw the picture.
   TPassWorker& Passes() { return passes_; }
+  // Writes the picture with its view to `file` as a PNG, completely or not at
+  // all; a failure is shown in a message box.
+  bool SavePicture(const QString& file);
+  // Fills the fields from the view a PNG file holds and draws it; a file
+  // without a view is refused in a message box.
+  void OpenPicture(const QString& file);
   // The note shown over the picture; empty when none is.
   QString Note() const { return note_->isVisible() ? note_->text() : QString(); }
 
  protected:
-  // Mouse back and forward buttons over any control.
+  // Mouse back and forward buttons, and files dropped, over any control.
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   wirolot::TParamTexts ParamTexts() const;
@@ -51,6 +59,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void GoBack();
   void GoForward();
   void Show(const TViewRecord& view);
+  void SaveAs();
   void CopyPicture();
   void ShowNote(const QString& text);
   QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
@@ -65,7 +74,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   bool complete_ = false;
   QLabel* note_;  // over the picture
   QTimer noteTimer_;
-  QAction *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
+  QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
 };
 
 extern TForm1* Form1;

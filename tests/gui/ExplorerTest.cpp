@@ -4,15 +4,27 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QThread>
 #include <QWheelEvent>
 
-#include <cmath>
-#include <cstdlib>
+#include <sys/resource.h>
 
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+
+#include "Convert.h"
+#include "PngStreamSurface.h"
+#include "PngView.h"
 #include "StraightReference.h"
 #include "WindowTesting.h"
 
@@ -37,6 +49,23 @@ bool Distinct(const std::vector<float>& samples) {
 
 float Value(const std::string& text) { return float(std::strtold(text.c_str(), nullptr)); }
 
+// Drops `file` on `target`, as a file manager would; says whether the window
+// took it.
+bool Drop(QWidget* target, const QString& file) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file)});
+  data.setText(file);
+  const QPoint at(5, 5);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+QStringList Entries(const QString& folder) { return QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
+
 void Wheel(QWidget* widget, QPoint at, int angle) {
   QWheelEvent event(at, widget->mapToGlobal(at), {}, {0, angle}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                     false);
@@ -55,6 +84,7 @@ class TExplorerTest : public TWindowTesting {
   }
   void ExpectStraightPicture(bool julia) {
     const TImage::TCanvas& canvas = *form_->Image1->Canvas();
+    // strtold reads the locale's separator, as the fields hold it.
     QVERIFY(Picture() == testing::StraightRender(julia, Texts(), canvas.Width(), canvas.Height()).Pixels);
   }
   // The last row with a painted pixel.
@@ -315,6 +345,126 @@ class TExplorerTest : public TWindowTesting {
       copy();
       QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), bitmap);
     }
+  }
+
+  // Saved through the file dialog and opened again by dropping it: the file
+  // holds the picture at its full size and its view; a view stored with
+  // another decimal separator comes back with this locale's. Also run in a
+  // locale that writes a decimal comma.
+  void saveAndOpen() {
+    TForm1& f = *form_;
+    const std::string point = LocaleDecimalSeparator(), other = point == "." ? "," : ".";
+    const TParamTexts view = {"-2" + point + "25", "0" + point + "75", "-1" + point + "5", "1" + point + "5",
+                              "-3", "3", "-2", "2", "40"};
+    SetTexts(view);
+    QVERIFY(Draw(f.Button2));
+    QTemporaryDir folder;
+    const QString file = folder.filePath("view.png");
+    for (const std::string route : {"menu", "key"}) {
+      QTimer::singleShot(100, [file] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+      });
+      if (route == "menu") {
+        ChooseFromMenu("Zapisz obraz\u2026");
+      } else {
+        f.activateWindow();  // back from the dialog
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QTest::keySequence(f.Edit2, QKeySequence::Save);
+      }
+      // Qt's own decoder for the pixels; the view as the PNG library reads it.
+      const QImage bitmap = f.Image1->Canvas()->Bitmap();
+      QCOMPARE(QImage(file).convertToFormat(QImage::Format_RGB32), bitmap.copy().convertToFormat(QImage::Format_RGB32));
+      const TView stored = ReadView(file.toStdString());
+      QVERIFY(stored == (TView{TOrbitKind::Julia, view, point, bitmap.width(), bitmap.height()}));
+      if (route == "menu") QVERIFY(QFile::remove(file));
+    }
+
+    // Opened on a field, over another view and command.
+    SetTexts(kDefaultTexts);
+    QVERIFY(Draw(f.Button1));
+    QVERIFY(Drop(f.Edit1, file));
+    QVERIFY(PassEnded());
+    QCOMPARE(Texts(), view);
+    ExpectStraightPicture(true);
+
+    // Written with the other separator, elsewhere.
+    TParamTexts written = view;
+    for (std::string& text : written) std::replace(text.begin(), text.end(), point[0], other[0]);
+    {
+      std::ofstream out(folder.filePath("other.png").toStdString(), std::ios::binary);
+      TPngStreamSurface png({TOrbitKind::Mandelbrot, written, other, 20, 10},
+                            [&out](const std::uint8_t* data, std::size_t size) { out.write((const char*)data, long(size)); });
+      png.Finish();
+    }
+    QVERIFY(Drop(&f, folder.filePath("other.png")));
+    QVERIFY(PassEnded());
+    QCOMPARE(Texts(), view);
+    ExpectStraightPicture(false);
+  }
+
+  // A file without a view is refused with a message, and changes nothing.
+  void openRefusesFilesWithoutView() {
+    TForm1& f = *form_;
+    QTemporaryDir folder;
+    const QString plain = folder.filePath("plain.png"), text = folder.filePath("notes.png");
+    QVERIFY(QImage(8, 8, QImage::Format_RGB32).save(plain));
+    std::ofstream(text.toStdString()) << "not a picture";
+    QVERIFY(Draw(f.Button1));
+    const std::vector<TColor> before = Picture();
+    for (const QString& file : {plain, text, folder.filePath("missing.png")}) {
+      bool dropped = false;
+      const QStringList boxes = ThroughBoxes([&] { dropped = Drop(f.Edit5, file); });
+      QVERIFY(dropped);
+      QCOMPARE(boxes.size(), 1);
+      QVERIFY(boxes[0].contains(file));
+      QCOMPARE(Texts(), kDefaultTexts);
+      QVERIFY(!f.Passes().Running() && Picture() == before);
+    }
+    // Text, not a file, is not the window's to take.
+    QMimeData words;
+    words.setText("-1");
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &words, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &enter);
+    QVERIFY(!enter.isAccepted());
+  }
+
+  // A save that cannot be done says so, and leaves no file, not even part of
+  // one, and an earlier file as it was.
+  void failedSaves() {
+    TForm1& f = *form_;
+    QVERIFY(Draw(f.Button1));
+    QTemporaryDir folder;
+    const QString earlier = folder.filePath("earlier.png");
+    std::ofstream(earlier.toStdString()) << "earlier";
+    rlimit unlimited;
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const struct {
+      QString file;
+      rlimit limit;  // on the size of files written
+    } cases[] = {
+        {folder.filePath("missing/view.png"), unlimited},
+        {"/proc/wirolot-view.png", unlimited},
+        {earlier, {1000, unlimited.rlim_max}},  // the disk full after a few rows
+        {folder.filePath("new.png"), {1000, unlimited.rlim_max}},
+    };
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto& c : cases) {
+      bool saved = true;
+      setrlimit(RLIMIT_FSIZE, &c.limit);
+      const QStringList boxes = ThroughBoxes([&] { saved = f.SavePicture(c.file); });
+      setrlimit(RLIMIT_FSIZE, &unlimited);
+      QVERIFY(!saved);
+      QCOMPARE(boxes.size(), 1);
+      QVERIFY2(boxes[0].contains(c.file), qPrintable(boxes[0]));
+      QCOMPARE(Entries(folder.path()), QStringList{"earlier.png"});
+      std::ifstream in(earlier.toStdString());
+      QCOMPARE(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
+    }
+    QVERIFY(!QFile::exists("/proc/wirolot-view.png"));
+    std::signal(SIGXFSZ, SIG_DFL);
   }
 
   // The context menu's entries have names for screen readers; there is no
