@@ -3,18 +3,22 @@
 #include <algorithm>
 #include <cassert>
 
+#include <omp.h>
+
 #include "Orbits.h"
 
 namespace wirolot {
 
 namespace {
-// Counts held in flight, and the fewest rows held, however wide they are.
-constexpr std::size_t kWindowBytes = std::size_t(1) << 20;
-constexpr std::size_t kMinWindowRows = 16;
+// Counts held in flight, and the fewest rows held for each computing thread,
+// however wide the rows are.
+constexpr std::size_t kWindowBytes = std::size_t(1) << 18;
+constexpr std::size_t kRowsPerThread = 4;
 
 std::size_t WindowRows(const TWalk& walk) {
   const std::size_t rowBytes = std::max<std::size_t>(walk.Re.size(), 1) * sizeof(std::int32_t);
-  return std::max<std::size_t>(1, std::min(walk.VisibleRows, std::max(kMinWindowRows, kWindowBytes / rowBytes)));
+  const std::size_t fewest = kRowsPerThread * std::size_t(omp_get_max_threads());
+  return std::max<std::size_t>(1, std::min(walk.VisibleRows, std::max(fewest, kWindowBytes / rowBytes)));
 }
 }  // namespace
 
