@@ -1,5 +1,6 @@
 #include "PassWorker.h"
 
+#include <cassert>
 #include <exception>
 
 #include "Fractals.h"
@@ -35,6 +36,7 @@ TPassWorker::~TPassWorker() {
 
 void TPassWorker::Start(TOrbitKind command, const TRenderParams& params, IPictureSurface& target,
                         IProgressSink& sink) {
+  assert(target.Width() > 0 && target.Height() > 0);
   Abandon();
   target_ = &target;
   sink_ = &sink;

@@ -1,6 +1,7 @@
 #include "ViewGeometry.h"
 
 #include <array>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -43,6 +44,7 @@ TViewGeometry::TViewGeometry(const TComplexRect& region, int width, int height)
       firstIm_(region.Cimmin),
       stepRe_(StepRe(region, width)),
       stepIm_(StepIm(region, height)) {
+  assert(width > 0 && height > 0);
   const TWalk walk = PlanWalk(region, width, height);
   re_ = walk.Re;
   for (const TWalk::TRow& row : walk.Rows) im_.push_back(row.Im);
@@ -58,6 +60,7 @@ TPlaneRect ZoomedAbout(const TComplexRect& r, long double re, long double im, lo
 }
 
 bool SamplesDistinct(const TComplexRect& r, int width, int height) {
+  assert(width > 0 && height > 0);
   for (float bound : {r.Cremin, r.Cremax, r.Cimmin, r.Cimmax})
     if (!std::isfinite(bound)) return false;
   if (!(r.Cremin < r.Cremax && r.Cimmin < r.Cimmax)) return false;
