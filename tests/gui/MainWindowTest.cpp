@@ -1,16 +1,12 @@
 // The main window under the offscreen platform: its contents and layout, keys,
-// the fields' wiring to both commands, bad fields, the progress bar, names for
-// screen readers and pictures on scaled screens.
+// the fields' wiring to both commands, finished passes as a blocking pass
+// draws them, bad fields, the progress bar, names for screen readers and
+// pictures on scaled screens.
 #include <QAccessible>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
-#include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 #include "Fractals.h"
 #include "StraightReference.h"
@@ -93,7 +89,7 @@ class TMainWindowTest : public TWindowTesting {
   void fieldsDrawBothCommands() {
     TForm1& f = *form_;
     const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
-    for (std::size_t i = 0; i < texts.size(); ++i) Fields()[i]->setText(QString::fromStdString(texts[i]));
+    SetTexts(texts);
     for (auto [button, draw] : {std::pair{f.Button1, &DrawMandelbrot}, {f.Button2, &DrawJulia}}) {
       f.ProgressBar1->SetPosition(50);
       std::vector<int> shown;
