@@ -163,11 +163,70 @@ constexpr std::int32_t kSprintRounds = 64;
 constexpr std::int64_t kCycleRounds = 32;
 constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
 
+// Orbits that come back near a point they held (and so, likely, have
+// settled on a cycle) are asked for a proof that they never leave the box:
+// first within kNearPoint in each part, then, after a proof has failed, each
+// time kCloser times nearer than before. In their first rounds they look back
+// every kSettleRounds rounds, which a cycle of length 1, 2, 3, 4, 6 or 12
+// divides.
+constexpr double kNearPoint = 0x1p-4;
+constexpr double kCloser = 16;
+constexpr std::int32_t kSettleRounds = 12;
+
+// How far apart two points are, in the larger of the two parts.
+HWY_INLINE V Apart(V zr, V zi, V keptZr, V keptZi) {
+  return hn::Max(hn::Abs(hn::Sub(zr, keptZr)), hn::Abs(hn::Sub(zi, keptZi)));
+}
+
+// Those of the lanes `asked` whose orbit is proven never to leave the box.
+// The others must come kCloser times nearer than `apart` before they are
+// asked again, or are not asked again if hopeless (`near` holds each lane's
+// bound). Neighbouring samples are tried together first.
+template <class Orbit>
+HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, const TLanes& s, V apart, double* near,
+                          bool neighbours) {
+  alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes], im[kMaxLanes], distance[kMaxLanes];
+  hn::Store(s.Zr, d, zr);
+  hn::Store(s.Zi, d, zi);
+  hn::Store(s.Re, d, re);
+  hn::Store(s.Im, d, im);
+  hn::Store(apart, d, distance);
+  TOrbitPoint points[kMaxLanes];
+  float pointRe[kMaxLanes] = {}, pointIm[kMaxLanes] = {};
+  std::size_t count = 0;
+  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
+    const int l = std::countr_zero(lanes);
+    points[count] = {float(zr[l]), float(zi[l])};
+    pointRe[count] = float(re[l]);
+    pointIm[count] = float(im[l]);
+  }
+  if (neighbours && count > 1) {
+    const TProof proof = ProveTrapped(Orbit::kKind, {points, count}, {pointRe, count}, {pointIm, count}, box);
+    if (proof == TProof::Trapped) return asked;
+    if (proof == TProof::Hopeless) {
+      hn::Store(hn::IfThenElseZero(hn::Not(asked), hn::Load(d, near)), d, near);
+      return hn::FirstN(d, 0);
+    }
+  }
+  alignas(8) std::uint8_t proven[8] = {};
+  count = 0;
+  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
+    const int l = std::countr_zero(lanes);
+    const TProof proof = ProveTrapped(Orbit::kKind, points[count], pointRe[count], pointIm[count], box);
+    if (proof == TProof::Trapped)
+      proven[l / 8] |= std::uint8_t(1 << l % 8);
+    else
+      near[l] = proof == TProof::Hopeless ? 0 : distance[l] / kCloser;
+  }
+  return hn::LoadMaskBits(d, proven);
+}
+
 // An orbit that outlasted its first rounds: its point after `Steps` steps.
 struct TLongOrbit {
   double Zr, Zi, Re, Im;
   std::int64_t Steps;
   std::size_t Slot;  // index into Counts
+  double Near;       // how near a kept point to ask for a proof
 };
 
 // One thread's supply of long orbits: it claims segments, runs each one's
@@ -176,9 +235,10 @@ struct TLongOrbit {
 template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
-  // Lane steps recomputed exactly are added to `fallbacks`.
-  TOrbitSupply(const TFastJob& job, TSegments& segments, std::uint64_t& fallbacks)
-      : job_(job), segments_(segments), fallbacks_(fallbacks), box_(D(), job.Box) {}
+  // Lane steps recomputed exactly are added to `fallbacks`, orbits that run
+  // to their limit to `interior`.
+  TOrbitSupply(const TFastJob& job, TSegments& segments, std::uint64_t& fallbacks, TInteriorTally& interior)
+      : job_(job), segments_(segments), fallbacks_(fallbacks), interior_(interior), box_(D(), job.Box) {}
 
   bool Next(TLongOrbit& orbit) {
     while (queue_.empty()) {
@@ -199,6 +259,8 @@ class TOrbitSupply {
     V Steps;
     std::size_t Slot, Count;
     std::int32_t Rounds;
+    // Points held kSettleRounds rounds ago, and how near they must come to ask for a proof.
+    alignas(64) double KeptZr[kMaxLanes], KeptZi[kMaxLanes], Near[kMaxLanes];
   };
 
   // Runs the samples of a segment, each group taking the next ones whenever
@@ -217,7 +279,11 @@ class TOrbitSupply {
         Advance<Orbit, kCertify>(d, g.S, g.Live, fallbacks_);
         g.Steps = hn::Add(g.Steps, hn::IfThenElseZero(g.Live, one));
         g.Live = hn::And(g.Live, box_.Inside(g.S));
-        if (g.Count && (++g.Rounds == rounds || hn::AllFalse(d, g.Live))) {
+        if (!g.Count) continue;
+        ++g.Rounds;
+        if (job_.Prove && (g.Rounds % kSettleRounds == 0 || g.Rounds == rounds))
+          Settle(d, g);
+        if (g.Rounds == rounds || hn::AllFalse(d, g.Live)) {
           Hand(d, g, ended);
           busy -= !Take(d, g, row, begin, end);
         }
@@ -233,6 +299,9 @@ class TOrbitSupply {
     g.Live = hn::FirstN(d, g.Count);
     g.Steps = hn::Zero(d);
     g.Rounds = 0;
+    std::fill_n(g.KeptZr, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
+    std::fill_n(g.KeptZi, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
+    std::fill_n(g.Near, kMaxLanes, kNearPoint);
     if (!g.Count) return false;
     const hn::Rebind<float, D> df;
     if (g.Count == lanes) {
@@ -248,6 +317,23 @@ class TOrbitSupply {
     return true;
   }
 
+  // Ends the live lanes that have come back near the points they held and
+  // are proven never to leave the box: they run to the limit. Holds the new
+  // points.
+  HWY_INLINE void Settle(D d, TGroup& g) {
+    const V apart = Apart(g.S.Zr, g.S.Zi, hn::Load(d, g.KeptZr), hn::Load(d, g.KeptZi));
+    hn::Store(g.S.Zr, d, g.KeptZr);
+    hn::Store(g.S.Zi, d, g.KeptZi);
+    const M asked = hn::And(g.Live, hn::Lt(apart, hn::Load(d, g.Near)));
+    if (HWY_LIKELY(hn::AllFalse(d, asked))) return;
+    const M proven = ProveLanes<Orbit>(d, job_.Box, asked, g.S, apart, g.Near, true);
+    g.Steps = hn::IfThenElse(proven, hn::Set(d, double(job_.Limit)), g.Steps);
+    g.Live = hn::AndNot(proven, g.Live);
+    interior_.Orbits += hn::CountTrue(d, proven);
+    interior_.Proven += hn::CountTrue(d, proven);
+    interior_.Steps += hn::CountTrue(d, proven) * std::uint64_t(g.Rounds);
+  }
+
   // Writes the group's step counts; keeps the orbits that go on unless the
   // limit has been reached.
   HWY_INLINE void Hand(D d, const TGroup& g, bool ended) {
@@ -260,7 +346,12 @@ class TOrbitSupply {
       hn::Store(steps, di, counts);
       std::copy_n(counts, g.Count, job_.Counts + g.Slot);
     }
-    if (ended || hn::AllFalse(d, g.Live)) return;
+    if (hn::AllFalse(d, g.Live)) return;
+    if (ended) {
+      interior_.Orbits += hn::CountTrue(d, g.Live);
+      interior_.Steps += hn::CountTrue(d, g.Live) * std::uint64_t(g.Rounds);
+      return;
+    }
     alignas(64) double zr[kMaxLanes], zi[kMaxLanes], re[kMaxLanes];
     hn::Store(g.S.Zr, d, zr);
     hn::Store(g.S.Zi, d, zi);
@@ -268,13 +359,14 @@ class TOrbitSupply {
     const double im = hn::GetLane(g.S.Im);
     for (std::uint64_t going = LaneBits(d, g.Live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
-      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + std::size_t(l)});
+      queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + std::size_t(l), g.Near[l] ? kNearPoint : 0});
     }
   }
 
   const TFastJob& job_;
   TSegments& segments_;
   std::uint64_t& fallbacks_;
+  TInteriorTally& interior_;
   const TBox box_;
   std::vector<TLongOrbit> queue_;
 };
@@ -285,7 +377,8 @@ class TOrbitSupply {
 template <class Orbit, bool kCertify>
 class TLaneStore {
  public:
-  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply) : job_(job), supply_(supply) {
+  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply, TInteriorTally& interior)
+      : job_(job), supply_(supply), interior_(interior) {
     std::fill_n(keptZr_, kSize, kNone);
     std::fill_n(keptZi_, kSize, kNone);
     std::fill_n(keepAt_, kSize, kNever);
@@ -306,13 +399,22 @@ class TLaneStore {
   // The round at which some lane of the group reaches the limit.
   std::int64_t Deadline(std::size_t group) const { return deadline_[group]; }
 
-  // The lanes back at a point they held before. Such an orbit repeats itself
-  // from there on, inside the box, so it runs to the limit. Each lane keeps
-  // its point at ages that double, which finds a cycle of any length in the
-  // end.
+  // The lanes back at a point they held before, or near it and proven never
+  // to leave the box. Such an orbit runs to the limit. Each lane keeps its
+  // point at ages that double, which finds a cycle of any length in the end.
   HWY_INLINE M Recurring(D d, std::size_t group, const TLanes& s, std::int64_t round) {
     const std::size_t at = group * hn::Lanes(d);
-    const M back = hn::And(hn::Eq(s.Zr, hn::Load(d, keptZr_ + at)), hn::Eq(s.Zi, hn::Load(d, keptZi_ + at)));
+    const V keptZr = hn::Load(d, keptZr_ + at), keptZi = hn::Load(d, keptZi_ + at);
+    M back = hn::And(hn::Eq(s.Zr, keptZr), hn::Eq(s.Zi, keptZi));
+    if (job_.Prove) {
+      const V apart = Apart(s.Zr, s.Zi, keptZr, keptZi);
+      const M asked = hn::AndNot(back, hn::Lt(apart, hn::Load(d, near_ + at)));
+      if (HWY_UNLIKELY(!hn::AllFalse(d, asked))) {
+        const M proven = ProveLanes<Orbit>(d, job_.Box, asked, s, apart, near_ + at, false);
+        interior_.Proven += hn::CountTrue(d, proven);
+        back = hn::Or(back, proven);
+      }
+    }
     const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, s, due, round);
     return back;
@@ -334,7 +436,13 @@ class TLaneStore {
     for (; ending; ending &= ending - 1) {
       const int k = std::countr_zero(ending);
       const std::size_t l = first + std::size_t(k);
-      if (live_[l]) job_.Counts[slot_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
+      if (live_[l]) {
+        job_.Counts[slot_[l]] = cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]);
+        if (job_.Counts[slot_[l]] == job_.Limit) {
+          ++interior_.Orbits;
+          interior_.Steps += std::uint64_t(round - start_[l]);
+        }
+      }
       keptZr_[l] = keptZi_[l] = kNone;
       TLongOrbit orbit;
       live_[l] = supply_.Next(orbit);
@@ -349,6 +457,7 @@ class TLaneStore {
       start_[l] = round - orbit.Steps;
       slot_[l] = orbit.Slot;
       keepAt_[l] = double(start_[l] + kFirstKeep);
+      near_[l] = orbit.Near;
     }
     if (idle) {
       const bool* source = std::find(live_, live_ + kGroups * lanes, true);
@@ -362,6 +471,7 @@ class TLaneStore {
           im_[l] = im_[s];
           start_[l] = start_[s];
           keepAt_[l] = kNever;
+          near_[l] = 0;
         }
     }
     deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
@@ -385,8 +495,10 @@ class TLaneStore {
   static constexpr double kNever = std::numeric_limits<double>::infinity();
   const TFastJob& job_;
   TOrbitSupply<Orbit, kCertify>& supply_;
+  TInteriorTally& interior_;
   alignas(64) double zr_[kSize] = {}, zi_[kSize] = {}, re_[kSize] = {}, im_[kSize] = {};
   alignas(64) double keptZr_[kSize], keptZi_[kSize], keepAt_[kSize];
+  alignas(64) double near_[kSize] = {};  // how near a kept point to ask for a proof
   std::int64_t start_[kSize] = {};
   std::size_t slot_[kSize] = {};
   bool live_[kSize] = {};
@@ -398,8 +510,9 @@ template <class Orbit, bool kCertify>
 std::uint64_t RunLanes(const TFastJob& job, TSegments& segments) {
   const D d;
   std::uint64_t fallbacks = 0;
-  TOrbitSupply<Orbit, kCertify> supply(job, segments, fallbacks);
-  TLaneStore<Orbit, kCertify> store(job, supply);
+  TInteriorCount interior;
+  TOrbitSupply<Orbit, kCertify> supply(job, segments, fallbacks, interior);
+  TLaneStore<Orbit, kCertify> store(job, supply, interior);
   const M all = hn::FirstN(d, hn::Lanes(d)), none = hn::FirstN(d, 0);
   TLanes s[kGroups];
   for (std::size_t g = 0; g < kGroups; ++g)

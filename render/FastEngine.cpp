@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "Engine.h"
+#include "FastEngineBench.h"
+#include "InteriorProof.h"
 
 namespace wirolot {
 namespace {
@@ -21,6 +23,7 @@ struct TFastJob {
   std::int32_t Limit;  // at least 1: every orbit takes a step
   std::span<const float> Re, Im;
   std::int32_t* Counts;
+  bool Prove = true;  // end orbits proven never to leave the box
 };
 
 // A job's rows cut into segments of a given length, claimed by the threads
@@ -49,6 +52,17 @@ class TSegments {
 };
 
 std::atomic<std::uint64_t> gFallbackSteps{0};
+std::atomic<std::uint64_t> gInteriorOrbits{0}, gInteriorProven{0}, gInteriorSteps{0};
+
+// One thread's tally of the orbits that ran to their limit, added to the
+// process's when it goes.
+struct TInteriorCount : TInteriorTally {
+  ~TInteriorCount() {
+    gInteriorOrbits.fetch_add(Orbits, std::memory_order_relaxed);
+    gInteriorProven.fetch_add(Proven, std::memory_order_relaxed);
+    gInteriorSteps.fetch_add(Steps, std::memory_order_relaxed);
+  }
+};
 
 }  // namespace
 }  // namespace wirolot
@@ -76,6 +90,16 @@ void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t
 }
 
 std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory_order_relaxed); }
+
+void CountOrbitsFastProving(bool prove, TOrbitKind kind, const TComplexRect& box, std::int32_t limit,
+                            std::span<const float> re, std::span<const float> im, std::int32_t* counts) {
+  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), re, im, counts, prove});
+}
+
+TInteriorTally FastEngineInteriorTally() {
+  return {gInteriorOrbits.load(std::memory_order_relaxed), gInteriorProven.load(std::memory_order_relaxed),
+          gInteriorSteps.load(std::memory_order_relaxed)};
+}
 
 }  // namespace wirolot
 #endif
