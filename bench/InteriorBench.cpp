@@ -31,8 +31,11 @@ const TView kViews[] = {
     {"set c1000", TOrbitKind::Mandelbrot, {-2, 1, -1.2f, 1.2f}, 1000, 4000, 3000},
     {"set c1000", TOrbitKind::Mandelbrot, {-2, 1, -1.2f, 1.2f}, 1000, 8000, 6000},
     {"heavy c100000", TOrbitKind::Mandelbrot, {-0.76f, -0.74f, -0.01f, 0.01f}, 100000, 400, 300},
-    {"cusp exterior c1000", TOrbitKind::Mandelbrot, {0.2501f, 0.2505f, -1e-6f, 1e-6f}, 1000, 2000, 1500},
-    {"exterior c1000", TOrbitKind::Mandelbrot, {0.3f, 0.5f, 0.5f, 0.7f}, 1000, 2000, 1500},
+    // Outside the set only: orbits that linger near the cusp's ghost cycle
+    // for 140 to 310 steps, orbits of 20 to 60 steps, and short ones.
+    {"outside, cusp c1000", TOrbitKind::Mandelbrot, {0.2501f, 0.2505f, -1e-6f, 1e-6f}, 1000, 2000, 1500},
+    {"outside, valley c1000", TOrbitKind::Mandelbrot, {-0.7501f, -0.7499f, 0.1f, 0.11f}, 1000, 4000, 3000},
+    {"outside, antenna c1000", TOrbitKind::Mandelbrot, {-2, -1.8f, 0.02f, 0.2f}, 1000, 4000, 3000},
     {"Julia defaults", TOrbitKind::Julia, {-3, 3, -2, 2}, 15, 4000, 3000},
     {"Julia c1000", TOrbitKind::Julia, {-3, 3, -2, 2}, 1000, 4000, 3000},
 };

@@ -281,7 +281,7 @@ class TOrbitSupply {
         g.Live = hn::And(g.Live, box_.Inside(g.S));
         if (!g.Count) continue;
         ++g.Rounds;
-        if (job_.Prove && (g.Rounds % kSettleRounds == 0 || g.Rounds == rounds))
+        if (job_.Prove && g.Rounds < job_.Limit && (g.Rounds % kSettleRounds == 0 || g.Rounds == rounds))
           Settle(d, g);
         if (g.Rounds == rounds || hn::AllFalse(d, g.Live)) {
           Hand(d, g, ended);
@@ -359,6 +359,7 @@ class TOrbitSupply {
     const double im = hn::GetLane(g.S.Im);
     for (std::uint64_t going = LaneBits(d, g.Live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
+      // A hopeless orbit stays so; the others start afresh.
       queue_.push_back({zr[l], zi[l], re[l], im, g.Rounds, g.Slot + std::size_t(l), g.Near[l] ? kNearPoint : 0});
     }
   }

@@ -129,9 +129,12 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
   // there. Where that slope is below 1, too early, most likely, if the start
   // lies too far off: a disc of radius d about the cycle grows to about
   // |slope| d + d^2 over it.
+  // The start serves as centre if f^period moves it by little next to the
+  // noise of the roundings, which the contraction 1 - |slope| amplifies.
+  const double settled = 0x1p-50 * std::max(1 - Norm(slope), 0.0) * std::max(1 - Norm(slope), 0.0);
   const TCentre moved = Difference(image, start);
   TCentre step = {0, 0};
-  if (Norm(moved) > 0x1p-40) {
+  if (Norm(moved) > settled) {
     const TCentre tilt = {slope.Re - 1, slope.Im};
     const TCentre root = Root(Difference(Product(tilt, tilt), Product(Product(moved, curvature), {2, 0})));
     const TCentre plus = Sum(tilt, root), minus = Difference(tilt, root);
@@ -152,7 +155,7 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
   }
   for (int iteration = 0; iteration < 3; ++iteration) {
     const TCentre moved = Difference(image, w[0]);
-    if (!(Norm(moved) > 0x1p-40)) break;
+    if (!(Norm(moved) > settled)) break;
     w[0] = Difference(w[0], Quotient(moved, {slope.Re - 1, slope.Im}));
     image = w[0];
     slope = {1, 0};
@@ -161,7 +164,8 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
       image = map.Next(image);
     }
   }
-  // Over the cycle a disc of radius r grows to about growth r + noise.
+  // Over the cycle a disc of radius r grows to about growth r + noise, the
+  // radius that a point grows to.
   double absW[kLongestCycle + 1];
   absW[0] = Abs(w[0]);
   double growth = 1, noise = 0;
@@ -169,7 +173,7 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
     w[k + 1] = map.Next(w[k]);
     absW[k + 1] = Abs(w[k + 1]);
     growth *= map.Spread(w[k], absW[k], 0);
-    noise += 0x1p-23 * (absW[k + 1] + 1) + rho;
+    noise = NextRadius(map, w[k], absW[k], absW[k + 1], noise, rho);
   }
   if (!(growth < 1)) return TProof::Hopeless;
   const TCentre apart = Difference(w[period], w[0]);
@@ -212,6 +216,18 @@ TProof Prove(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor,
 }
 
 }  // namespace
+
+double StepBound(TOrbitKind kind, double wr, double wi, double r, float re, float im, double& nextRe,
+                 double& nextIm) {
+  const TCentre w{wr, wi};
+  const auto bound = [&](const auto& map) {
+    const TCentre next = map.Next(w);
+    nextRe = next.Re;
+    nextIm = next.Im;
+    return NextRadius(map, w, Abs(w), Abs(next), r, 0);
+  };
+  return kind == TOrbitKind::Mandelbrot ? bound(TQuadratic{re, im}) : bound(TCubic{});
+}
 
 TProof ProveTrapped(TOrbitKind kind, std::span<const TOrbitPoint> z, std::span<const float> re,
                   std::span<const float> im, const TComplexRect& box) {

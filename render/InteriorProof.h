@@ -17,8 +17,9 @@ enum class TProof {
 // Trapped only if, for every k, every point after z[k] of the orbit through
 // z[k], stepped by the rule of `kind` (single storage, extended
 // intermediates), lies strictly inside the box; (re[k], im[k]) is its
-// Mandelbrot sample, unused for Julia. Orbits close together on one cycle
-// (neighbouring samples, say) are best asked together: one proof covers all.
+// Mandelbrot sample, unused for Julia; the three spans are of one length, not
+// empty. Orbits close together on one cycle (neighbouring samples, say) are
+// best asked together: one proof covers all.
 TProof ProveTrapped(TOrbitKind kind, std::span<const TOrbitPoint> z, std::span<const float> re,
                     std::span<const float> im, const TComplexRect& box);
 
@@ -26,5 +27,11 @@ TProof ProveTrapped(TOrbitKind kind, std::span<const TOrbitPoint> z, std::span<c
 inline TProof ProveTrapped(TOrbitKind kind, TOrbitPoint z, float re, float im, const TComplexRect& box) {
   return ProveTrapped(kind, {&z, 1}, {&re, 1}, {&im, 1}, box);
 }
+
+// The bound the proofs rest on: every float z within r of w steps, by the rule
+// of `kind` with sample (re, im), to within the returned radius of the point
+// (nextRe, nextIm), the step of w computed in double.
+double StepBound(TOrbitKind kind, double wr, double wi, double r, float re, float im, double& nextRe,
+                 double& nextIm);
 
 }  // namespace wirolot

@@ -6,9 +6,9 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DWIROLOT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
-for target in convert render; do
+for target in convert render interior; do
   work=$(mktemp -d)
-  cp tests/fuzz/corpus/$target/* "$work"/
+  if [ -d tests/fuzz/corpus/$target ]; then cp tests/fuzz/corpus/$target/* "$work"/; fi
   echo "fuzzing $target for ${seconds}s"
   build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -timeout=20 \
     -artifact_prefix=build-fuzz/ "$work" 2>&1 | tail -3
