@@ -1,13 +1,16 @@
 // The fast engine with and without its proofs that an orbit never leaves the
 // box, side by side on whole pictures (a pass's rows, eight at a time, as the
 // render pass hands them over), alternating so that both meet the same load.
-// Prints the median times and their ratio, whether the counts agree, and for
+// Prints the median wall times and their ratio, the ratio of the median
+// processor times (steadier on a shared machine), whether the counts agree,
+// and for
 // the orbits that run to their limit: their share of the samples, the share of
 // them that a proof ended, and their mean steps without and with the proofs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -41,7 +44,7 @@ const TView kViews[] = {
 };
 
 struct TRun {
-  double Seconds;
+  double Seconds, CpuSeconds;
   std::uint64_t Digest;
   TInteriorTally Interior;
   std::uint64_t Samples;
@@ -56,6 +59,7 @@ TRun RunView(const TView& view, bool prove) {
   std::vector<std::int32_t> counts(kBandRows * walk.Re.size());
   const TInteriorTally before = FastEngineInteriorTally();
   std::uint64_t digest = 0;
+  const std::clock_t cpuStart = std::clock();
   const auto start = std::chrono::steady_clock::now();
   for (std::size_t band = 0; band < walk.VisibleRows; band += kBandRows) {
     const std::size_t rows = std::min(kBandRows, walk.VisibleRows - band);
@@ -64,16 +68,20 @@ TRun RunView(const TView& view, bool prove) {
     for (std::size_t k = 0; k < rows * walk.Re.size(); ++k) digest = digest * 1000003 + std::uint32_t(counts[k]);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   const TInteriorTally after = FastEngineInteriorTally();
   return {seconds,
+          cpuSeconds,
           digest,
           {after.Orbits - before.Orbits, after.Proven - before.Proven, after.Steps - before.Steps},
           walk.Re.size() * walk.VisibleRows};
 }
 
-double MedianSeconds(std::vector<TRun> runs) {
-  std::sort(runs.begin(), runs.end(), [](const TRun& a, const TRun& b) { return a.Seconds < b.Seconds; });
-  return runs[runs.size() / 2].Seconds;
+double Median(const std::vector<TRun>& runs, double TRun::*seconds) {
+  std::vector<double> values;
+  for (const TRun& run : runs) values.push_back(run.*seconds);
+  std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2), values.end());
+  return values[values.size() / 2];
 }
 
 double Mean(std::uint64_t sum, std::uint64_t count) { return count ? double(sum) / double(count) : 0.0; }
@@ -85,8 +93,8 @@ int main(int argc, char** argv) {
   using namespace wirolot;
   const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
   std::printf("median of %d alternating runs each; box -3 3 -2 2\n", repeats);
-  std::printf("%-20s %-10s %9s %9s %7s %6s %9s %8s %10s %10s\n", "view", "size", "without", "with", "speedup",
-              "same", "interior", "proven", "steps w/o", "steps w/");
+  std::printf("%-22s %-10s %8s %8s %7s %7s %5s %8s %7s %9s %8s\n", "view", "size", "without", "with", "speedup",
+              "cpu", "same", "interior", "proven", "steps w/o", "steps w/");
   for (const TView& view : kViews) {
     std::vector<TRun> without, with;
     for (int i = 0; i < repeats; ++i) {
@@ -98,11 +106,12 @@ int main(int argc, char** argv) {
       for (const TRun& run : *runs) same = same && run.Digest == without.front().Digest;
     const TInteriorTally& w = without.front().Interior;
     const TInteriorTally& p = with.front().Interior;
-    const double a = MedianSeconds(without), b = MedianSeconds(with);
+    const double a = Median(without, &TRun::Seconds), b = Median(with, &TRun::Seconds);
+    const double cpu = Median(without, &TRun::CpuSeconds) / Median(with, &TRun::CpuSeconds);
     const std::string size = std::to_string(view.Width) + "x" + std::to_string(view.Height);
-    std::printf("%-20s %-10s %8.3fs %8.3fs %6.2fx %6s %8.1f%% %7.1f%% %10.1f %10.1f\n", view.Name, size.c_str(), a, b,
-                a / b, same ? "yes" : "NO", 100 * Mean(p.Orbits, without.front().Samples), 100 * Mean(p.Proven, p.Orbits),
-                Mean(w.Steps, w.Orbits), Mean(p.Steps, p.Orbits));
+    std::printf("%-22s %-10s %7.3fs %7.3fs %6.2fx %6.2fx %5s %7.1f%% %6.1f%% %9.1f %8.1f\n", view.Name, size.c_str(), a,
+                b, a / b, cpu, same ? "yes" : "NO", 100 * Mean(p.Orbits, without.front().Samples),
+                100 * Mean(p.Proven, p.Orbits), Mean(w.Steps, w.Orbits), Mean(p.Steps, p.Orbits));
   }
   return 0;
 }

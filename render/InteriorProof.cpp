@@ -1,30 +1,34 @@
 // Disc certificates for orbits caught by an attracting cycle.
 //
-// Discs D_k = D(w_k, r_k), k = 0 ... p, about a cycle of period p: w_0 is a
-// point of the cycle (found by Newton's method in double) and w_{k+1} is f(w_k)
-// computed in double. For every float z in D_k the rounded step F(z) lies in
-// D_{k+1} if
-//   r_{k+1} >= r_k K_k + e_k + E_k, with
+// Discs D_k = D(w_k, r_k), k = 0 ... p, about a cycle of period p: w_0 lies
+// near a point of the cycle (found by Newton's method in double; any w_0
+// would do for soundness) and w_{k+1} is f(w_k) computed in double. For every
+// float z in D_k the rounded step F(z) lies in D_{k+1} if
+//   r_{k+1} >= r_k K_k + rho + e_k + E_k, with
 //   K_k >= |f(z) - f(w_k)| / |z - w_k|: 2|w| + r for z^2 + c, and for
 //          z (z^2 + c), where f(z) - f(w) = d (3w^2 + c + 3wd + d^2) with
 //          d = z - w, |3w^2 + c| + 3|w| r + r^2;
 //   e_k >= |f(w_k) - w_{k+1}|, the rounding of the double centre;
-//   E_k >= |F(z) - f(z)|, the rounding of the rule itself.
-// If the orbit's point lies in D_0, D_p in D_0 and every D_k strictly inside
-// the box, the orbit stays in the discs, and so inside the box, forever.
+//   E_k >= |F(z) - f(z)|, the rounding of the rule itself;
+//   rho >= |c - c_0|, where several orbits of z^2 + c are proven at once,
+//          with the map's c_0 one of their parameters (0 for one orbit).
+// If the orbits' points lie in D_0, D_p in D_0 (|w_p - w_0| + r_p <= r_0) and
+// every D_k strictly inside the box, each orbit stays in the discs, and so
+// inside the box, forever.
 //
 // The bounds, with R >= |z| and S >= |f(z)|:
 // - Extended (64-bit significand, nearest even) never underflows here, each
-//   operation errs by at most 2^-64 of its result, and the squares and 2 zr zi
-//   are exact. A component X of f(z) then comes out of the extended
-//   arithmetic within 2^-61 (R^2 + |X|) for z^2 + c, and within
-//   2^-61 (R (R^2 + 1) + |X|) for z (z^2 + c), where |c| < 2.1 and the five
-//   roundings on P, Q and their products weigh at most 5 R (R^2 + 1).
+//   operation errs by at most u = 2^-64 of its result, and the squares and
+//   2 zr zi are exact. A component X of f(z) then comes out of the extended
+//   arithmetic within 8u (R^2 + |X|) for z^2 + c, and within
+//   8u (R (R^2 + 1) + |X|) for z (z^2 + c), where |c| < 2.1 and the five
+//   roundings on P, Q and their products weigh at most 5 R (R^2 + 1). The
+//   bound below takes u = 2^-53, so it holds for double intermediates too.
 // - The store to single errs by at most 2^-24 of the value, or 2^-150 among
 //   the subnormal singles: so by at most 2^-24 |s| + 2^-150. The discs lie in
 //   the box, whose bounds are finite singles, so nothing overflows.
 // - Both components together (Minkowski): |F(z) - f(z)| <=
-//   2^-24 S + 2^-60 ((R + 1)^3 + S) + 2^-149.
+//   2^-24 S + 2^-49 ((R + 1)^3 + S) + 2^-149.
 // - The double centre: the same count of roundings at 2^-53 each gives
 //   e_k <= 2^-49 ((|w| + 1)^3 + |w_{k+1}|), plus 2^-1000 for underflow.
 // - The bounds themselves are computed in double, rounding to nearest, from
@@ -110,7 +114,7 @@ double NextRadius(const Map& map, TCentre w, double absW, double absNext, double
   const double centre = 0x1p-49 * (cube + absNext) + 0x1p-1000;
   const double image = absNext + centre + spread;
   const double reach = absW + r + 1;
-  const double rounding = 0x1p-24 * image + 0x1p-60 * (reach * reach * reach + image) + 0x1p-149;
+  const double rounding = 0x1p-24 * image + 0x1p-49 * (reach * reach * reach + image) + 0x1p-149;
   return (spread + centre + rounding) * kMargin;
 }
 
