@@ -203,8 +203,8 @@ HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, const TLanes& s
   if (neighbours && count > 1) {
     const TProof proof = ProveTrapped(Orbit::kKind, {points, count}, {pointRe, count}, {pointIm, count}, box);
     if (proof == TProof::Trapped) return asked;
-    if (proof == TProof::Hopeless) {
-      hn::Store(hn::IfThenElseZero(hn::Not(asked), hn::Load(d, near)), d, near);
+    if (proof == TProof::Hopeless) {  // for all the neighbours, most likely
+      hn::Store(hn::Zero(d), d, near);
       return hn::FirstN(d, 0);
     }
   }

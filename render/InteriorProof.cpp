@@ -70,6 +70,7 @@ TCentre Quotient(TCentre a, TCentre b) {
 
 // z^2 + c.
 struct TQuadratic {
+  static constexpr int kDegree = 2;
   double Cre, Cim;
   TCentre Next(TCentre w) const { return {(w.Re * w.Re - w.Im * w.Im) + Cre, (2 * w.Re) * w.Im + Cim}; }
   TCentre Slope(TCentre w) const { return {2 * w.Re, 2 * w.Im}; }
@@ -79,6 +80,7 @@ struct TQuadratic {
 
 // z (z^2 + c).
 struct TCubic {
+  static constexpr int kDegree = 3;
   static constexpr double kCre = TJuliaOrbit::kCre, kCim = TJuliaOrbit::kCim;
   TCentre Next(TCentre w) const {
     const double p = (w.Re * w.Re - w.Im * w.Im) + kCre, q = (2 * w.Re) * w.Im + kCim;
@@ -146,6 +148,8 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
   }
   const double shrink = 1 - Norm(Sum(slope, Product(curvature, step)));
   if (shrink > 0 && !(Norm(step) < shrink * shrink / 16)) return TProof::NotYet;
+  // For a quadratic f^period that fixed point is exact: if it repels, so does the cycle.
+  if (Map::kDegree == 2 && period == 1 && !(shrink > 0)) return TProof::Hopeless;
   // Newton's method from there, until f^period barely moves the point.
   TCentre w[kLongestCycle + 1];
   w[0] = Sum(start, step);
