@@ -161,7 +161,7 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
       image = map.Next(image);
     }
   }
-  for (int iteration = 0; iteration < 3; ++iteration) {
+  for (int iteration = 0; iteration < 4; ++iteration) {
     const TCentre moved = Difference(image, w[0]);
     if (!(Norm(moved) > settled)) break;
     w[0] = Difference(w[0], Quotient(moved, {slope.Re - 1, slope.Im}));
@@ -183,7 +183,8 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
     growth *= map.Spread(w[k], absW[k], 0);
     noise = NextRadius(map, w[k], absW[k], absW[k + 1], noise, rho);
   }
-  if (!(growth < 1)) return TProof::Hopeless;
+  // A cycle that repels is hopeless, unless Newton's method has not found it.
+  if (!(growth < 1)) return Norm(Difference(image, w[0])) <= 0x1p-40 ? TProof::Hopeless : TProof::NotYet;
   const TCentre apart = Difference(w[period], w[0]);
   const double gap = std::abs(apart.Re) + std::abs(apart.Im);
   const double least = (noise + gap) / (1 - growth);
