@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "FastEngineJob.h"
+#include "InteriorProof.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -180,6 +181,65 @@ constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
 
 HWY_INLINE std::size_t SegmentLength() { return kSegmentVectors * hn::Lanes(D()); }
 
+// Orbits that come back near a point they held (and so, likely, have
+// settled on a cycle) are asked for a proof that they never leave the box:
+// first within kNearPoint in each part, then, after a proof has failed, each
+// time kCloser times nearer than before. In their first rounds they look back
+// every kSettleRounds rounds, which a cycle of length 1, 2, 3, 4, 6 or 12
+// divides.
+constexpr double kNearPoint = 0x1p-4;
+constexpr double kCloser = 16;
+constexpr std::int32_t kSettleRounds = 12;
+
+// How far apart two points are, in the larger of the two parts.
+HWY_INLINE V Apart(V zr, V zi, V keptZr, V keptZi) {
+  return hn::Max(hn::Abs(hn::Sub(zr, keptZr)), hn::Abs(hn::Sub(zi, keptZi)));
+}
+
+// Those of the lanes `asked` whose orbit is proven never to leave the box.
+// The others must come kCloser times nearer than `apart` before they are
+// asked again, or are not asked again if hopeless (`near` holds each lane's
+// bound). Neighbouring samples are tried together first.
+template <class Orbit>
+HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, V zr, V zi, V re, V im, V apart, double* near,
+                          bool neighbours) {
+  alignas(64) double pointZr[kMaxLanes], pointZi[kMaxLanes], sampleRe[kMaxLanes], sampleIm[kMaxLanes],
+      distance[kMaxLanes];
+  hn::Store(zr, d, pointZr);
+  hn::Store(zi, d, pointZi);
+  hn::Store(re, d, sampleRe);
+  hn::Store(im, d, sampleIm);
+  hn::Store(apart, d, distance);
+  TOrbitPoint points[kMaxLanes];
+  float pointRe[kMaxLanes] = {}, pointIm[kMaxLanes] = {};
+  std::size_t count = 0;
+  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
+    const int l = std::countr_zero(lanes);
+    points[count] = {float(pointZr[l]), float(pointZi[l])};
+    pointRe[count] = float(sampleRe[l]);
+    pointIm[count] = float(sampleIm[l]);
+  }
+  if (neighbours && count > 1) {
+    const TProof proof = ProveTrapped(Orbit::kKind, {points, count}, {pointRe, count}, {pointIm, count}, box);
+    if (proof == TProof::Trapped) return asked;
+    if (proof == TProof::Hopeless) {  // for all the neighbours, most likely
+      hn::Store(hn::Zero(d), d, near);
+      return hn::FirstN(d, 0);
+    }
+  }
+  alignas(8) std::uint8_t proven[8] = {};
+  count = 0;
+  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
+    const int l = std::countr_zero(lanes);
+    const TProof proof = ProveTrapped(Orbit::kKind, points[count], pointRe[count], pointIm[count], box);
+    if (proof == TProof::Trapped)
+      proven[l / 8] |= std::uint8_t(1 << l % 8);
+    else
+      near[l] = proof == TProof::Hopeless ? 0 : distance[l] / kCloser;
+  }
+  return hn::LoadMaskBits(d, proven);
+}
+
 // Lane state of the groups between rounds: the point and the sample.
 struct TLaneArrays {
   alignas(64) double Zr[kStateSize] = {}, Zi[kStateSize] = {}, Re[kStateSize] = {}, Im[kStateSize] = {};
@@ -203,6 +263,7 @@ struct TLongOrbit {
   double Zr, Zi, Re, Im;
   std::int64_t Steps;
   std::size_t Row, Column;
+  double Near;  // how near a kept point to ask for a proof
 };
 
 // One thread's supply of long orbits: it claims segments, runs each one's
@@ -211,8 +272,10 @@ struct TLongOrbit {
 template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
-  // Lane steps recomputed exactly are added to `fallbacks`.
-  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks) : job_(job), fallbacks_(fallbacks) {}
+  // Lane steps recomputed exactly are added to `fallbacks`, orbits that run
+  // to their limit to `interior`.
+  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks, TInteriorTally& interior)
+      : job_(job), fallbacks_(fallbacks), interior_(interior) {}
 
   // The next long orbit; false when none is there for now, because the
   // pipeline is full or nothing is left.
@@ -244,6 +307,8 @@ class TOrbitSupply {
   struct TGroup {
     std::size_t Column = 0, Count = 0;
     std::int32_t Rounds = 0;
+    // Points held kSettleRounds rounds ago, and how near they must come to ask for a proof.
+    alignas(64) double KeptZr[kMaxLanes], KeptZi[kMaxLanes], Near[kMaxLanes];
   };
 
   // The samples of a segment, each group taking the next ones whenever all of
@@ -278,7 +343,10 @@ class TOrbitSupply {
     Advance<Orbit, kCertify>(d, zr, zi, re, im, live, fallbacks_);
     steps = hn::Add(steps, hn::IfThenElseZero(live, hn::Set(d, 1.0)));
     live = hn::And(live, Inside(d, box_, zr, zi));
-    if (++group.Rounds < rounds && !hn::AllFalse(d, live)) return false;
+    ++group.Rounds;
+    if (job_.Prove && group.Rounds < job_.Limit && (group.Rounds % kSettleRounds == 0 || group.Rounds == rounds))
+      Settle(d, group, zr, zi, re, im, live, steps);
+    if (group.Rounds < rounds && !hn::AllFalse(d, live)) return false;
     Hand(d, group, segment.Row, zr, zi, re, im, live, steps, rounds == job_.Limit);
     return !Take(d, group, segment, next, zr, zi, re, im, live, steps);
   }
@@ -286,8 +354,9 @@ class TOrbitSupply {
   // Starts a group on the samples from `next` on; false if none is left.
   HWY_INLINE bool Take(D d, TGroup& group, const TRowPipeline::TSegment& segment, std::size_t& next, V& zr, V& zi,
                        V& re, V& im, M& live, V& steps) {
-    group = {next, std::min(hn::Lanes(d), segment.End - next), 0};
-    if (!group.Count) return false;
+    group.Column = next;
+    group.Count = std::min(hn::Lanes(d), segment.End - next);
+    group.Rounds = 0;
     alignas(64) float part[kMaxLanes] = {};
     std::copy_n(job_.Rows.Re().data() + next, group.Count, part);
     re = hn::PromoteTo(d, hn::Load(hn::Rebind<float, D>(), part));
@@ -295,8 +364,29 @@ class TOrbitSupply {
     Start(d, Orbit{}, re, im, zr, zi);
     live = hn::FirstN(d, group.Count);
     steps = hn::Zero(d);
+    std::fill_n(group.KeptZr, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
+    std::fill_n(group.KeptZi, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
+    std::fill_n(group.Near, kMaxLanes, kNearPoint);
     next += group.Count;
-    return true;
+    return group.Count > 0;
+  }
+
+  // Ends the live lanes that have come back near the points they held and
+  // are proven never to leave the box: they run to the limit. Holds the new
+  // points.
+  HWY_INLINE void Settle(D d, TGroup& group, V zr, V zi, V re, V im, M& live, V& steps) {
+    const V apart = Apart(zr, zi, hn::Load(d, group.KeptZr), hn::Load(d, group.KeptZi));
+    hn::Store(zr, d, group.KeptZr);
+    hn::Store(zi, d, group.KeptZi);
+    const M asked = hn::And(live, hn::Lt(apart, hn::Load(d, group.Near)));
+    if (HWY_LIKELY(hn::AllFalse(d, asked))) return;
+    const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, group.Near, true);
+    steps = hn::IfThenElse(proven, hn::Set(d, double(job_.Limit)), steps);
+    live = hn::AndNot(proven, live);
+    const std::size_t count = hn::CountTrue(d, proven);
+    interior_.Orbits += count;
+    interior_.Proven += count;
+    interior_.Steps += count * std::uint64_t(group.Rounds);
   }
 
   // Writes the group's step counts; keeps the orbits that go on unless the
@@ -307,7 +397,12 @@ class TOrbitSupply {
     alignas(64) std::int32_t counts[kMaxLanes];
     hn::Store(hn::DemoteTo(di, steps), di, counts);
     std::copy_n(counts, group.Count, job_.Rows.Counts(row) + group.Column);
-    if (atLimit || hn::AllFalse(d, live)) return;
+    if (hn::AllFalse(d, live)) return;
+    if (atLimit) {
+      interior_.Orbits += hn::CountTrue(d, live);
+      interior_.Steps += hn::CountTrue(d, live) * std::uint64_t(group.Rounds);
+      return;
+    }
     alignas(64) double point[2][kMaxLanes], sample[kMaxLanes];
     hn::Store(zr, d, point[0]);
     hn::Store(zi, d, point[1]);
@@ -315,13 +410,16 @@ class TOrbitSupply {
     const double sampleIm = hn::GetLane(im);
     for (std::uint64_t going = LaneBits(d, live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
-      queue_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row, group.Column + std::size_t(l)});
+      // A hopeless orbit stays so; the others start afresh.
+      queue_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row,
+                        group.Column + std::size_t(l), group.Near[l] ? kNearPoint : 0});
     }
   }
 
   const TFastJob& job_;
   const TBoxBounds box_{job_.Box};
   std::uint64_t& fallbacks_;
+  TInteriorTally& interior_;
   std::vector<TLongOrbit> queue_;
 };
 
@@ -331,9 +429,11 @@ class TOrbitSupply {
 template <class Orbit, bool kCertify>
 class TLaneStore {
  public:
-  // Lane steps recomputed exactly are added to `fallbacks`.
-  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply, std::uint64_t& fallbacks)
-      : job_(job), supply_(supply), fallbacks_(fallbacks) {
+  // Lane steps recomputed exactly are added to `fallbacks`, orbits that run
+  // to their limit to `interior`.
+  TLaneStore(const TFastJob& job, TOrbitSupply<Orbit, kCertify>& supply, std::uint64_t& fallbacks,
+             TInteriorTally& interior)
+      : job_(job), supply_(supply), fallbacks_(fallbacks), interior_(interior) {
     std::fill_n(keptZr_, kStateSize, kNone);
     std::fill_n(keptZi_, kStateSize, kNone);
     std::fill_n(keepAt_, kStateSize, kNever);
@@ -356,7 +456,7 @@ class TLaneStore {
   HWY_INLINE bool Round(D d, std::size_t g, V& zr, V& zi, V& re, V& im, std::int64_t round) {
     Advance<Orbit, kCertify>(d, zr, zi, re, im, hn::FirstN(d, hn::Lanes(d)), fallbacks_);
     const M inside = Inside(d, box_, zr, zi);
-    const M back = kLookForRepeats ? Recurring(d, g, zr, zi, round) : hn::FirstN(d, 0);
+    const M back = kLookForRepeats ? Recurring(d, g, zr, zi, re, im, round) : hn::FirstN(d, 0);
     if (hn::AllTrue(d, inside) && round < deadline_[g] && hn::AllFalse(d, back)) return true;
     lanes_.StorePoint(d, g, zr, zi);
     if (!Refill(d, g, hn::Not(inside), back, round)) return false;
@@ -365,13 +465,22 @@ class TLaneStore {
   }
 
  private:
-  // The lanes back at a point they held before. Such an orbit repeats itself
-  // from there on, inside the box, so it runs to the limit. Each lane keeps
-  // its point at ages that double, which finds a cycle of any length in the
-  // end.
-  HWY_INLINE M Recurring(D d, std::size_t group, V zr, V zi, std::int64_t round) {
+  // The lanes back at a point they held before, or near it and proven never
+  // to leave the box. Such an orbit runs to the limit. Each lane keeps its
+  // point at ages that double, which finds a cycle of any length in the end.
+  HWY_INLINE M Recurring(D d, std::size_t group, V zr, V zi, V re, V im, std::int64_t round) {
     const std::size_t at = At(group);
-    const M back = hn::And(hn::Eq(zr, hn::Load(d, keptZr_ + at)), hn::Eq(zi, hn::Load(d, keptZi_ + at)));
+    const V keptZr = hn::Load(d, keptZr_ + at), keptZi = hn::Load(d, keptZi_ + at);
+    M back = hn::And(hn::Eq(zr, keptZr), hn::Eq(zi, keptZi));
+    if (job_.Prove) {
+      const V apart = Apart(zr, zi, keptZr, keptZi);
+      const M asked = hn::AndNot(back, hn::Lt(apart, hn::Load(d, near_ + at)));
+      if (HWY_UNLIKELY(!hn::AllFalse(d, asked))) {
+        const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, near_ + at, false);
+        interior_.Proven += hn::CountTrue(d, proven);
+        back = hn::Or(back, proven);
+      }
+    }
     const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, zr, zi, due, round);
     return back;
@@ -402,7 +511,7 @@ class TLaneStore {
     for (; ending; ending &= ending - 1) {
       const int k = std::countr_zero(ending);
       const std::size_t l = first + std::size_t(k);
-      if (live_[l]) Record(l, cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]));
+      if (live_[l]) Record(l, cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]), round);
       idle |= !TakeOrbit(l, round);
     }
     if (idle && !MirrorIdle(first, lanes)) return false;
@@ -410,10 +519,14 @@ class TLaneStore {
     return true;
   }
 
-  // The count of lane l's orbit.
-  void Record(std::size_t l, std::int32_t count) {
+  // The count of lane l's orbit, which ends after `round`.
+  void Record(std::size_t l, std::int32_t count, std::int64_t round) {
     job_.Rows.Counts(row_[l])[column_[l]] = count;
     job_.Rows.Counted(row_[l], 1);
+    if (count == job_.Limit) {
+      ++interior_.Orbits;
+      interior_.Steps += std::uint64_t(round - start_[l]);
+    }
   }
 
   // Starts lane l on the next long orbit, if one is there.
@@ -430,6 +543,7 @@ class TLaneStore {
     row_[l] = orbit.Row;
     column_[l] = orbit.Column;
     keepAt_[l] = double(start_[l] + kFirstKeep);
+    near_[l] = orbit.Near;
     return true;
   }
 
@@ -448,6 +562,7 @@ class TLaneStore {
         lanes_.Im[l] = lanes_.Im[s];
         start_[l] = start_[s];
         keepAt_[l] = kNever;
+        near_[l] = 0;
       }
     return true;
   }
@@ -458,8 +573,10 @@ class TLaneStore {
   const TBoxBounds box_{job_.Box};
   TOrbitSupply<Orbit, kCertify>& supply_;
   std::uint64_t& fallbacks_;
+  TInteriorTally& interior_;
   TLaneArrays lanes_;
   alignas(64) double keptZr_[kStateSize], keptZi_[kStateSize], keepAt_[kStateSize];
+  alignas(64) double near_[kStateSize] = {};  // how near a kept point to ask for a proof
   std::int64_t start_[kStateSize] = {};
   std::size_t row_[kStateSize] = {}, column_[kStateSize] = {};
   bool live_[kStateSize] = {};
@@ -471,8 +588,9 @@ template <class Orbit, bool kCertify>
 std::uint64_t RunLanes(const TFastJob& job) {
   const D d;
   std::uint64_t fallbacks = 0;
-  TOrbitSupply<Orbit, kCertify> supply(job, fallbacks);
-  TLaneStore<Orbit, kCertify> store(job, supply, fallbacks);
+  TInteriorTally interior;
+  TOrbitSupply<Orbit, kCertify> supply(job, fallbacks, interior);
+  TLaneStore<Orbit, kCertify> store(job, supply, fallbacks, interior);
   // Each group's vectors stay in locals from round to round.
   static_assert(kGroups == 4);
   V zr0, zi0, re0, im0, zr1, zi1, re1, im1, zr2, zi2, re2, im2, zr3, zi3, re3, im3;
@@ -498,6 +616,7 @@ std::uint64_t RunLanes(const TFastJob& job) {
       going = going && round(++n, std::true_type{});
     }
   }
+  AddInteriorTally(interior);
   return fallbacks;
 }
 

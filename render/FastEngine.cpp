@@ -19,12 +19,19 @@ namespace wirolot {
 
 namespace {
 std::atomic<std::uint64_t> gFallbackSteps{0};
+std::atomic<std::uint64_t> gInteriorOrbits{0}, gInteriorProven{0}, gInteriorSteps{0};
 }  // namespace
 
 HWY_EXPORT(CountCertified);
 HWY_EXPORT(CountUnchecked);
 
 void AddFallbackSteps(std::uint64_t steps) { gFallbackSteps.fetch_add(steps, std::memory_order_relaxed); }
+
+void AddInteriorTally(const TInteriorTally& tally) {
+  gInteriorOrbits.fetch_add(tally.Orbits, std::memory_order_relaxed);
+  gInteriorProven.fetch_add(tally.Proven, std::memory_order_relaxed);
+  gInteriorSteps.fetch_add(tally.Steps, std::memory_order_relaxed);
+}
 
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows) {
   HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), rows});
@@ -34,7 +41,17 @@ void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t
   HWY_DYNAMIC_DISPATCH(CountUnchecked)(kind, TFastJob{box, std::max(limit, 1), rows});
 }
 
+void CountOrbitsFastProving(bool prove, TOrbitKind kind, const TComplexRect& box, std::int32_t limit,
+                            TRowPipeline& rows) {
+  HWY_DYNAMIC_DISPATCH(CountCertified)(kind, TFastJob{box, std::max(limit, 1), rows, prove});
+}
+
 std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory_order_relaxed); }
+
+TInteriorTally FastEngineInteriorTally() {
+  return {gInteriorOrbits.load(std::memory_order_relaxed), gInteriorProven.load(std::memory_order_relaxed),
+          gInteriorSteps.load(std::memory_order_relaxed)};
+}
 
 }  // namespace wirolot
 #endif

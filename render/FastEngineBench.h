@@ -12,7 +12,19 @@ namespace wirolot {
 // occasional count may differ.
 void CountOrbitsUnchecked(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows);
 
+// The fast engine with or without its proofs that an orbit never leaves the box.
+void CountOrbitsFastProving(bool prove, TOrbitKind kind, const TComplexRect& box, std::int32_t limit,
+                            TRowPipeline& rows);
+
 // Lane steps the fast engine has recomputed exactly so far in this process.
 std::uint64_t FastEngineFallbackSteps();
+
+// Orbits that ran to their limit in the fast engine so far in this process.
+struct TInteriorTally {
+  std::uint64_t Orbits = 0;  // how many
+  std::uint64_t Proven = 0;  // of them, ended by a proof that they never leave
+  std::uint64_t Steps = 0;   // steps iterated on them
+};
+TInteriorTally FastEngineInteriorTally();
 
 }  // namespace wirolot

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "FastEngineBench.h"
 #include "Orbits.h"
 #include "RowPipeline.h"
 
@@ -14,9 +15,11 @@ struct TFastJob {
   TComplexRect Box;
   std::int32_t Limit;  // at least 1: every orbit takes a step
   TRowPipeline& Rows;
+  bool Prove = true;  // end orbits proven never to leave the box
 };
 
-// Adds to the count of lane steps recomputed exactly in this process.
+// Add a thread's figures to the process's, for the benchmarks.
 void AddFallbackSteps(std::uint64_t steps);
+void AddInteriorTally(const TInteriorTally& tally);
 
 }  // namespace wirolot

@@ -8,9 +8,9 @@ seconds=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DWIROLOT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 mkdir -p build-fuzz/findings
-for target in convert render view; do
+for target in convert render view interior; do
   work=$(mktemp -d)
-  cp tests/fuzz/corpus/$target/* "$work"/
+  if [ -d tests/fuzz/corpus/$target ]; then cp tests/fuzz/corpus/$target/* "$work"/; fi
   echo "fuzzing $target for ${seconds}s"
   status=0
   build-fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=4096 -timeout=20 \

@@ -201,6 +201,15 @@ TEST(Pass, Views) {
       {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2.5"}, 487, 409},
       {{"0", "3", "0", "2", "-3", "3", "-2", "2", "0"}, 40, 30},
       {{"-0.001", "0.001", "-0.00075", "0.00075", "-3", "3", "-2", "2", "-5"}, 40, 30},
+      // Mostly interior; near the parabolic points -0.75, 0.25 and the root
+      // of the 1/3 bulb, where orbits inside settle slowly and orbits outside
+      // linger near a cycle for thousands of steps before they leave; box
+      // edges among the attracting fixed points, which some orbits reach late.
+      {{"-1.5", "0.5", "-1", "1", "-3", "3", "-2", "2", "2000"}, 40, 30},
+      {{"-0.7505", "-0.7495", "-0.0005", "0.0005", "-3", "3", "-2", "2", "6000"}, 24, 18},
+      {{"0.2497", "0.2503", "-0.0003", "0.0003", "-3", "3", "-2", "2", "3000"}, 24, 18},
+      {{"-0.1275", "-0.1235", "0.6475", "0.6515", "-3", "3", "-2", "2", "4000"}, 24, 18},
+      {{"-0.3", "0.2", "-0.2", "0.3", "-3", "0.25", "-2", "0.1", "1000"}, 32, 24},
   };
   for (const auto& v : views)
     for (bool julia : {false, true})
