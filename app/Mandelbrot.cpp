@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Convert.h"
@@ -124,13 +125,18 @@ void TForm1::UpdateActions() {
   stop_->setEnabled(passes_.Running());
 }
 
+std::array<TEdit*, 9> TForm1::ParamFields() const {
+  return {Edit1, Edit2, Edit3, Edit4, Edit5, Edit7, Edit8, Edit9, Edit6};
+}
+
 TParamTexts TForm1::ParamTexts() const {
-  return {Edit1->GetText(), Edit2->GetText(), Edit3->GetText(), Edit4->GetText(), Edit5->GetText(),
-          Edit7->GetText(), Edit8->GetText(), Edit9->GetText(), Edit6->GetText()};
+  TParamTexts texts;
+  std::ranges::transform(ParamFields(), texts.begin(), &TEdit::GetText);
+  return texts;
 }
 
 void TForm1::SetParamTexts(const TParamTexts& texts) {
-  TEdit* const fields[] = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit7, Edit8, Edit9, Edit6};
+  const std::array<TEdit*, 9> fields = ParamFields();
   for (std::size_t i = 0; i < texts.size(); ++i) {
     fields[i]->setText(QString::fromStdString(texts[i]));
     fields[i]->setCursorPosition(0);  // the sign and the leading digits in sight

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -44,6 +45,8 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The fields in parameter order: region, box, Csample.
+  std::array<TEdit*, 9> ParamFields() const;
   wirolot::TParamTexts ParamTexts() const;
   void SetParamTexts(const wirolot::TParamTexts& texts);
   // Clears the picture, converts the fields (raising on a bad one) and hands

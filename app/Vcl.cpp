@@ -15,6 +15,8 @@
 
 #include "Wirolot.xpm"
 
+using wirolot::Exception;
+
 TApplication* Application = nullptr;
 
 namespace {
@@ -59,8 +61,6 @@ void TApplication::HandleException() {
     throw;
   } catch (const Exception& exception) {
     ShowException(exception);
-  } catch (const std::exception& exception) {
-    ShowException(Exception(exception.what()));
   } catch (...) {
     ShowException(Exception(""));
   }
@@ -110,21 +110,7 @@ wirolot::TColor TImage::TCanvas::Pixel(int x, int y) const {
 void TImage::TCanvas::PlotSpan(int y, int left, std::span<const wirolot::TColor> colors) {
   QRgb* p = reinterpret_cast<QRgb*>(bitmap_.scanLine(y)) + left;
   for (wirolot::TColor c : colors) *p++ = qRgb(wirolot::RedOf(c), wirolot::GreenOf(c), wirolot::BlueOf(c));
-  owner_.Changed();
-}
-
-void TImage::Changed() {
-  // Not on the way, when another control repaints during a pass.
-  if (!changed_) {
-    changed_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          changed_ = false;
-          update();
-        },
-        Qt::QueuedConnection);
-  }
+  owner_.update();  // painted from the event loop, once for many rows
 }
 
 QSize TImage::CanvasSize() const {

@@ -18,8 +18,6 @@
 
 class QApplication;
 
-using wirolot::Exception;
-
 // The application object: owns the Qt application and the forms.
 class TApplication {
  public:
@@ -38,8 +36,9 @@ class TApplication {
   // Shows the main form and runs the event loop until it closes.
   void Run();
   // A modal message box with the exception's message.
-  void ShowException(const Exception& exception);
-  // Shows the exception being handled; called from a catch block.
+  void ShowException(const wirolot::Exception& exception);
+  // Shows the exception being handled, from a catch block: one of the
+  // Exception family as it is, any other as an Exception with no message.
   void HandleException();
 
  private:
@@ -107,11 +106,7 @@ class TImage : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // Repaints once control is back in the event loop.
-  void Changed();
-
   std::unique_ptr<TCanvas> canvas_;
-  bool changed_ = false;
   QPoint shift_;
 };
 

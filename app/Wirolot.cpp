@@ -7,10 +7,8 @@ int main(int argc, char* argv[]) {
     Application->Initialize();
     Application->CreateForm(&Form1);
     Application->Run();
-  } catch (const Exception& exception) {
-    Application->ShowException(exception);
   } catch (...) {
-    Application->ShowException(Exception(""));
+    Application->HandleException();
   }
   return 0;
 }
