@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -134,7 +135,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string program = argv[1];
-  const std::string out = "/tmp/wirolot-bench-" + std::to_string(getpid()) + ".png";
+  const std::string out =
+      (std::filesystem::temp_directory_path() / ("wirolot-bench-" + std::to_string(getpid()) + ".png")).string();
   TSpawner spawner(program, out);
   const struct {
     int Width, Height;
