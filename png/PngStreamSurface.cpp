@@ -18,10 +18,6 @@ namespace {
 constexpr int kBuffers = 16;
 // The view's text chunks at most.
 constexpr std::size_t kMaxChunks = 16;
-constexpr int kSlotBits = 10;
-constexpr std::uint64_t kEmptySlot = ~std::uint64_t(0);
-
-std::size_t SlotOf(TColor color) { return (color * 0x9E3779B1u) >> (32 - kSlotBits); }
 
 void OnPngError(png_structp png, png_const_charp message) {
   *static_cast<std::string*>(png_get_error_ptr(png)) = message;
@@ -37,6 +33,7 @@ const TView& Storable(const TView& view) {
 
 // Every colour a pass of the view can paint, black included, when there are
 // at most 256 of them: counts run from 1 to the step limit. Otherwise empty.
+// Entry n is ColorOf(n).
 std::vector<TColor> PaletteOf(const TView& view) {
   std::int32_t limit;
   try {
@@ -58,15 +55,6 @@ TPngStreamSurface::TPngStreamSurface(const TView& view, TWriter write)
       palette_(PaletteOf(view)),
       indexed_(!palette_.empty()),
       write_(std::move(write)) {
-  if (indexed_) {
-    slots_.assign(std::size_t(1) << kSlotBits, kEmptySlot);
-    for (std::size_t i = palette_.size(); i-- > 0;) {
-      const TColor color = palette_[i] & 0xFFFFFF;
-      std::size_t s = SlotOf(color);
-      while (slots_[s] != kEmptySlot && slots_[s] >> 8 != color) s = (s + 1) % slots_.size();
-      slots_[s] = std::uint64_t(color) << 8 | i;
-    }
-  }
   background_.assign(std::size_t(Width()) * (indexed_ ? 1 : 3), 0);
   buffers_.assign(kBuffers, background_);
   for (int b = 1; b < kBuffers; ++b) free_.push_back(b);
@@ -123,12 +111,11 @@ void TPngStreamSurface::Store(std::uint8_t* out, TColor color) const {
     out[2] = BlueOf(color);
     return;
   }
-  for (std::size_t s = SlotOf(color); slots_[s] != kEmptySlot; s = (s + 1) % slots_.size())
-    if (slots_[s] >> 8 == color) {
-      *out = std::uint8_t(slots_[s]);
-      return;
-    }
-  throw EPngStreamError("colour " + std::to_string(color) + " is not in the palette");
+  // The palette's entry n is the colour of n steps.
+  const TColor n = color / ColorOf(1);
+  if (color % ColorOf(1) != 0 || n >= palette_.size())
+    throw EPngStreamError("colour " + std::to_string(color) + " is not in the palette");
+  *out = std::uint8_t(n);
 }
 
 std::uint8_t* TPngStreamSurface::Row(int y) {

@@ -70,8 +70,6 @@ class TPngStreamSurface final : public TPixelSurface {
   const std::vector<TPngText> chunks_;
   const std::vector<TColor> palette_;  // empty: RGB
   const bool indexed_;
-  // Open-addressed colour -> palette index table.
-  std::vector<std::uint64_t> slots_;
   std::vector<std::uint8_t> background_;  // a row never drawn
   int row_ = -1;      // the row being drawn, -1 before the first
   int current_ = 0;   // its buffer
