@@ -119,12 +119,13 @@ class TSoftExtended {
     }
     if (b.significand_ == 0) return a.significand_ == 0 ? NaN() : Infinity(negative);
     if (a.significand_ == 0) return Zero(negative);
-    // 128 quotient bits, the first one or two zero. The remainder needs no
-    // sticky bit: the last 64 bits are all zero only if the division is exact.
+    // 128 quotient bits, the first one or two of them zero, and a sticky bit
+    // for the remainder.
     const Wide high = (Wide(a.significand_) << 63) / b.significand_;
     const std::uint64_t remainder = std::uint64_t((Wide(a.significand_) << 63) % b.significand_);
     const Wide low = (Wide(remainder) << 64) / b.significand_;
-    return Round(negative, a.exponent_ - b.exponent_, high << 64 | low);
+    const bool inexact = (Wide(remainder) << 64) % b.significand_ != 0;
+    return Round(negative, a.exponent_ - b.exponent_, high << 64 | low | Wide(inexact));
   }
 
   // IEEE comparisons: nothing holds for a NaN but !=, and -0 == +0.

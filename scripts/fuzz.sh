@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DWIROLOT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
-for target in convert render; do
+for target in convert render extended; do
   work=$(mktemp -d)
   cp tests/fuzz/corpus/$target/* "$work"/
   echo "fuzzing $target for ${seconds}s"

@@ -1,8 +1,10 @@
-// Any text either converts to a finite float equal to strtold of the same
-// number in C syntax, rounded to single, or raises a short conversion error.
+// Any text either converts to a finite float with the bits of strtold of the
+// same number in C syntax (the x87's), rounded to single, or raises a short
+// conversion error.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Convert.h"
@@ -19,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (*sep == ',')
       for (char& ch : c)
         if (ch == ',') ch = '.';
-    if (float(std::strtold(c.c_str(), nullptr)) != value) std::abort();
+    const float x87 = float(std::strtold(c.c_str(), nullptr));
+    if (std::memcmp(&x87, &value, sizeof value) != 0) std::abort();
   } catch (const wirolot::EConvertError& e) {
     if (std::string(e.what()).size() > 120) std::abort();
   }

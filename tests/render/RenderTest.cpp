@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <mpfr.h>
 
+#include <bit>
 #include <cfloat>
 #include <clocale>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include "Fractals.h"
 #include "StraightReference.h"
 #include "Walk.h"
+#include "X87.h"
 #include "hwy/base.h"
 #include "hwy/targets.h"
 
@@ -28,7 +31,7 @@ struct TRecordingSink final : IProgressSink {
 };
 
 TEST(Convert, Texts) {
-  const std::string digits(1 << 20, '7');
+  const std::string digits(1 << 20, '7'), zeros(1 << 20, '0');
   enum { kOk, kNotANumber, kOutOfRange };
   const struct {
     std::string Text;
@@ -42,7 +45,12 @@ TEST(Convert, Texts) {
       {"1.00000005960464477539062500001", 1},
       // ...or just above it, where rounding to double would land on it.
       {"1.00000005960464477626", 1.00000011920928955078125f},
+      // The same a megabyte of digits further down.
+      {"1.000000059604644775390625" + zeros + "1", 1}, {"0." + zeros + "1e1048577", 1},
       {"1e-45", FLT_TRUE_MIN}, {"3.4028235e38", FLT_MAX}, {"0." + digits, 0.7777778f}, {"1e40", 0, kOutOfRange},
+      // Between the largest single and 2^128: rounds up, onto the midpoint first.
+      {"340282356779733661637539395458142568447.99999999999999999999", 0, kOutOfRange, "340282356779733661637539395458142568447...."},
+      {"-1e-50", -0.0f}, {"-0e999999999999", -0.0f}, {"1e-999999999999", 0}, {"00000000000000000000000000000000000000000001e-45", FLT_TRUE_MIN},
       {"-3.5e38", 0, kOutOfRange}, {"1e999999999999", 0, kOutOfRange}, {digits, 0, kOutOfRange, digits.substr(0, 40) + "..."},
       {"2.5", 0, kNotANumber, "", ","}, {"1,5", 0, kNotANumber}, {"a\tb\x7f", 0, kNotANumber, "a?b?"}, {"1\0"s, 0, kNotANumber, "1?"},
       // Fullwidth 1, 1 and a no-break space.
@@ -53,12 +61,64 @@ TEST(Convert, Texts) {
   for (const auto& c : cases) {
     const std::string shown = c.Shown.empty() ? c.Text : c.Shown;
     try {
-      EXPECT_EQ(StrToSingle(c.Text, c.Sep), c.Value) << shown;
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(StrToSingle(c.Text, c.Sep)), std::bit_cast<std::uint32_t>(c.Value)) << shown;
       EXPECT_EQ(c.Error, kOk) << shown;
     } catch (const EConvertError& e) {
       EXPECT_EQ(e.Message(), "'" + shown + (c.Error == kNotANumber ? "' is not a valid floating point value"
                                                                    : "' is out of the floating point range"));
     }
+  }
+}
+
+// Texts near the roundings that matter: midpoints between singles (subnormal
+// ones too), nudged by about a unit of the 64-bit significand, by far less or
+// not at all, printed with 17 to 80 digits; and random digits.
+std::string TextNearATie(std::mt19937_64& rng) {
+  if (rng() % 4 == 0) {
+    std::string text = rng() % 2 ? "-" : "";
+    for (int k = int(rng() % 25); k >= 0; --k) text += char('0' + rng() % 10);
+    return text + (rng() % 2 ? "." : "") + std::to_string(rng() % 19) + "e" + std::to_string(int(rng() % 110) - 65);
+  }
+  mpfr_t x, next;
+  mpfr_inits2(256, x, next, mpfr_ptr(nullptr));
+  const float f = std::bit_cast<float>(std::uint32_t(rng() % 0x7F800000u));
+  mpfr_set_flt(x, f, MPFR_RNDN);
+  mpfr_set_flt(next, std::nextafter(f, INFINITY), MPFR_RNDN);
+  mpfr_add(x, x, next, MPFR_RNDN);
+  mpfr_div_2ui(x, x, 1, MPFR_RNDN);
+  if (const int nudge = int(rng() % 8); nudge < 6) {
+    mpfr_set_ui_2exp(next, 1, mpfr_get_exp(x) - (nudge < 4 ? 63 + nudge : 150), MPFR_RNDN);
+    (rng() % 2 ? mpfr_add : mpfr_sub)(x, x, next, MPFR_RNDN);
+  }
+  char* printed = nullptr;
+  mpfr_asprintf(&printed, "%.*Re", int(16 + rng() % 64), x);
+  const std::string text = (rng() % 2 ? "-" : "") + std::string(printed);
+  mpfr_free_str(printed);
+  mpfr_clears(x, next, mpfr_ptr(nullptr));
+  return text;
+}
+
+// Against strtold where long double is the x87's; elsewhere against a digest
+// of its results.
+TEST(Convert, AgreesWithTheX87) {
+  std::mt19937_64 rng(17);
+  testing::TDigest digest;
+  for (int i = 0; i < (1 << 15) / kScale; ++i) {
+    const std::string text = TextNearATie(rng);
+    float value = INFINITY;  // for out of range
+    try {
+      value = StrToSingle(text, ".");
+    } catch (const EConvertError& e) {
+      EXPECT_NE(e.Message().find("out of the floating point range"), std::string::npos) << text;
+    }
+    testing::AddTo(digest, value);
+    if constexpr (testing::kHaveX87) {
+      const float x87 = float(std::strtold(text.c_str(), nullptr));
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(std::fabs(x87) == INFINITY ? INFINITY : x87)) << text;
+    }
+  }
+  if (kScale == 1) {
+    EXPECT_EQ(digest.Value(), 0xf0a4400f60cea51full) << std::hex << digest.Value();
   }
 }
 
