@@ -1,9 +1,10 @@
-// Orbit engines side by side: the extended-precision reference, a plain scalar
-// double loop, the fast engine without its exactness check, and the fast
-// engine; on sample grids and on whole pictures. Reports orbit steps per second
-// (the sum of the step counts over the time taken, so steps an engine skips on
-// an orbit known to repeat count as done) and, at the end, how the fast engine
-// compares.
+// Orbit engines side by side: the extended-precision reference (with the
+// x87's long double where there is one, and with the software type), a plain
+// scalar double loop, the fast engine without its exactness check, and the
+// fast engine; on sample grids and on whole pictures. Reports orbit steps per
+// second (the sum of the step counts over the time taken, so steps an engine
+// skips on an orbit known to repeat count as done) and, at the end, how the
+// fast engine and the software type compare.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -50,14 +51,23 @@ void CountOrbitsScalarDouble(const TRenderParams& params, std::span<const float>
     }
 }
 
-enum class TKernel { Reference, ScalarDouble, UncheckedSimd, Fast };
-const char* const kKernelNames[] = {"reference", "scalar_double", "unchecked_simd", "fast"};
+// The orbit with the software extended type, where the reference may have the x87's.
+template <class Orbit>
+struct TSoftOrbit : Orbit {
+  static TOrbitPoint Step(TOrbitPoint z, float re, float im) { return Orbit::template Step<TSoftExtended>(z, re, im); }
+};
+
+enum class TKernel { Reference, ReferenceSoft, ScalarDouble, UncheckedSimd, Fast };
+const char* const kKernelNames[] = {"reference", "reference_soft", "scalar_double", "unchecked_simd", "fast"};
+constexpr int kKernels = 5;
 
 template <class Orbit>
 TOrbitCounter Counter(TKernel kernel) {
   switch (kernel) {
     case TKernel::Reference:
       return CountOrbitsReference<Orbit>;
+    case TKernel::ReferenceSoft:
+      return CountOrbitsReference<TSoftOrbit<Orbit>>;
     case TKernel::ScalarDouble:
       return CountOrbitsScalarDouble<Orbit>;
     case TKernel::UncheckedSimd:
@@ -111,7 +121,7 @@ template <class Orbit>
 void BM_Grid(benchmark::State& state, const TGrid& grid, TKernel kernel) {
   // Width + 1 and height + 1 so that the walk keeps width x height samples.
   const TWalk walk = PlanWalk(grid.Params.Region, grid.Width + 1, grid.Height + 1);
-  const bool scalar = kernel == TKernel::Reference || kernel == TKernel::ScalarDouble;
+  const bool scalar = kernel != TKernel::UncheckedSimd && kernel != TKernel::Fast;
   std::vector<float> im;
   for (std::size_t j = 0; j < walk.VisibleRows; j += scalar ? grid.ScalarRowStride : 1) im.push_back(walk.Rows[j].Im);
   std::vector<std::int32_t> counts(walk.Re.size() * im.size());
@@ -150,7 +160,7 @@ void Repeated(benchmark::internal::Benchmark* b) { b->UseRealTime()->Repetitions
 
 template <class Orbit>
 void Register(const char* command, std::span<const TGrid> grids) {
-  for (int k = 0; k < 4; ++k) {
+  for (int k = 0; k < kKernels; ++k) {
     const TKernel kernel = TKernel(k);
     for (const TGrid& grid : grids) {
       const std::string name = std::string(command) + "/" + grid.Name + "/" + kKernelNames[k];
@@ -158,7 +168,7 @@ void Register(const char* command, std::span<const TGrid> grids) {
     }
     const std::string name = std::string(command) + "/picture_4000x3000/" + kKernelNames[k];
     Repeated(benchmark::RegisterBenchmark(name.c_str(), BM_Picture<Orbit>, kernel)
-                 ->Iterations(kernel == TKernel::Reference || kernel == TKernel::ScalarDouble ? 1 : 3));
+                 ->Iterations(kernel == TKernel::UncheckedSimd || kernel == TKernel::Fast ? 3 : 1));
   }
 }
 
@@ -176,14 +186,15 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 void PrintRatios() {
   const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
   std::printf("\ninstruction set %s\n", targets.empty() ? "?" : hwy::TargetName(targets.front()));
-  std::printf("%-36s %12s %16s\n", "workload", "fast/ref", "fast/unchecked");
+  std::printf("%-36s %12s %16s %16s\n", "workload", "fast/ref", "fast/unchecked", "ref soft/ref");
   for (const auto& [name, fast] : gStepsPerSecond) {
     const std::string suffix = "/fast";
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix)) continue;
     const std::string workload = name.substr(0, name.size() - suffix.size());
     const double ref = gStepsPerSecond[workload + "/reference"];
     const double unchecked = gStepsPerSecond[workload + "/unchecked_simd"];
-    std::printf("%-36s %11.1fx %15.2fx\n", workload.c_str(), fast / ref, fast / unchecked);
+    const double soft = gStepsPerSecond[workload + "/reference_soft"];
+    std::printf("%-36s %11.1fx %15.2fx %15.2fx\n", workload.c_str(), fast / ref, fast / unchecked, soft / ref);
   }
 }
 
