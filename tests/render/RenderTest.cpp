@@ -16,7 +16,6 @@
 #include "StraightReference.h"
 #include "Walk.h"
 #include "X87.h"
-#include "hwy/base.h"
 #include "hwy/targets.h"
 
 namespace wirolot {
@@ -25,10 +24,12 @@ namespace {
 using namespace std::string_literals;
 
 // Instrumented and emulated builds run a smaller share of the random views.
-#ifdef WIROLOT_EMULATED
+#if defined(WIROLOT_SANITIZED)
+constexpr int kScale = 4;
+#elif defined(WIROLOT_EMULATED)
 constexpr int kScale = 3;
 #else
-constexpr int kScale = HWY_IS_ASAN ? 4 : 1;
+constexpr int kScale = 1;
 #endif
 
 struct TRecordingSink final : IProgressSink {
