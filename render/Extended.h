@@ -8,7 +8,6 @@
 #include <cassert>
 #include <cfloat>
 #include <cstdint>
-#include <limits>
 #include <utility>
 
 namespace wirolot {
