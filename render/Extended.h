@@ -169,11 +169,10 @@ class TSoftExtended {
     exponent -= shift;
     std::uint64_t significand = std::uint64_t(m >> 64);
     const std::uint64_t rest = std::uint64_t(m);
-    if (rest > kHalf || (rest == kHalf && (significand & 1))) {
-      if (++significand == 0) {
-        significand = kHalf;
-        ++exponent;
-      }
+    significand += rest > kHalf || (rest == kHalf && (significand & 1));
+    if (significand == 0) [[unlikely]] {  // carried out of the top bit
+      significand = kHalf;
+      ++exponent;
     }
     assert(exponent > -16382 && exponent < 16384);
     return FromParts(negative, significand, exponent);
@@ -188,17 +187,19 @@ class TSoftExtended {
     if (a.significand_ == 0) return b;
     if (a.exponent_ < b.exponent_ || (a.exponent_ == b.exponent_ && a.significand_ < b.significand_)) std::swap(a, b);
     // Both with their top bit at 126, the smaller shifted right; bits shifted
-    // out leave a sticky bit far below the rounding position.
+    // out leave a sticky bit far below the rounding position. A difference
+    // adds the smaller one's two's complement, without a branch.
     const Wide big = Wide(a.significand_) << 63;
     Wide small = Wide(b.significand_) << 63;
     const int shift = a.exponent_ - b.exponent_;
-    if (shift >= 127)
-      small = 1;
-    else if (shift > 0)
+    if (shift < 127)
       small = small >> shift | Wide((small & ((Wide(1) << shift) - 1)) != 0);
-    if (a.negative_ == b.negative_) return Round(a.negative_, a.exponent_ + 1, big + small);
-    if (big == small) return Zero(false);
-    return Round(a.negative_, a.exponent_ + 1, big - small);
+    else
+      small = 1;
+    const Wide flip = Wide(0) - Wide(a.negative_ != b.negative_);
+    const Wide sum = big + ((small ^ flip) - flip);
+    if (sum == 0) return Zero(false);
+    return Round(a.negative_, a.exponent_ + 1, sum);
   }
 
   // -1, 0 or 1 as a < b, a == b or a > b; 2 if either is a NaN.
