@@ -286,12 +286,13 @@ TEST(Pass, EnginesAgree) {
 // Samples whose step double precision rounds to another float than extended
 // does, with one box edge (the others far off) on the extended result: the
 // exact orbit ends on that step, the double one goes on.
-const struct {
+struct TTrap {
   bool Julia;
   const char *Re, *Im;
   int Edge;  // box Cremin, Cremax, Cimmin, Cimmax
   const char* At;
-} kTraps[] = {
+};
+const TTrap kTraps[] = {
     {false, "-1.00113261", "0.0336727686", 1, "3.49129685e-08"},
     {false, "-1.00145268", "0.0381416269", 1, "1.09945555e-08"},
     {false, "-1.00285482", "0.0535084791", 1, "-1.8325413e-07"},
@@ -308,6 +309,13 @@ const struct {
     {true, "-0.107946672", "1.44564569", 3, "-6.57765087e-09"},
     {true, "0.102938846", "-1.44431424", 2, "1.33065868e-07"},
 };
+
+// The view of a trap: its sample in pixel (1, 1) of a 9 x 2 surface.
+TView TrapView(const TTrap& trap) {
+  TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
+  t[4 + trap.Edge] = trap.At;
+  return {trap.Julia, t, 9, 2};
+}
 
 // Views near the edge of the set, from the whole picture down to a sampling
 // step of a few floats, some with a box of their own.
@@ -351,10 +359,9 @@ TEST(RandomViews, FastEngineOnEveryInstructionSet) {
   for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
     SCOPED_TRACE(hwy::TargetName(target));
     hwy::SetSupportedTargetsForTest(target);
-    for (const auto& trap : kTraps) {
-      TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
-      t[4 + trap.Edge] = trap.At;
-      ExpectStraightPicture(trap.Julia, t, 9, 2, TEngine::Fast);
+    for (const TTrap& trap : kTraps) {
+      const TView v = TrapView(trap);
+      ExpectStraightPicture(v.Julia, v.Texts, v.W, v.H, TEngine::Fast);
     }
     ExpectRandomViews(TEngine::Fast, 600 / kScale, unsigned(target));
   }
@@ -395,11 +402,7 @@ TEST(Pass, DISABLED_WriteX87Pictures) {
   std::vector<TView> views;
   for (const auto& v : fixed)
     for (bool julia : {false, true}) views.push_back({julia, v.Texts, v.W, v.H});
-  for (const auto& trap : kTraps) {
-    TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
-    t[4 + trap.Edge] = trap.At;
-    views.push_back({trap.Julia, t, 9, 2});
-  }
+  for (const TTrap& trap : kTraps) views.push_back(TrapView(trap));
   for (const TView& v : RandomViews(200, 17)) views.push_back(v);
 
   std::ofstream table(WIROLOT_X87_PICTURES);
