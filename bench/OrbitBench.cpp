@@ -1,9 +1,10 @@
-// Orbit engines side by side: the extended-precision reference, a plain scalar
-// double loop, the fast engine without its exactness check, and the fast
-// engine; on sample grids and on whole pictures. Reports orbit steps per second
-// (the sum of the step counts over the time taken, so steps an engine skips on
-// an orbit known to repeat count as done) and, at the end, how the fast engine
-// compares.
+// Orbit engines side by side: the extended-precision reference (with the
+// x87's long double where there is one, and with the software type), a plain
+// scalar double loop, the fast engine without its exactness check, and the
+// fast engine; on sample grids and on whole pictures. Reports orbit steps per
+// second (the sum of the step counts over the time taken, so steps an engine
+// skips on an orbit known to repeat count as done) and, at the end, how the
+// fast engine and the software type compare.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -62,14 +63,25 @@ void CountScalar(const TRenderParams& params, TRowPipeline& rows, std::size_t st
   }
 }
 
-enum class TKernel { Reference, ScalarDouble, UncheckedSimd, Fast };
-const char* const kKernelNames[] = {"reference", "scalar_double", "unchecked_simd", "fast"};
+// The orbit with the software extended type, where the reference may have the x87's.
+template <class Orbit>
+struct TSoftOrbit : Orbit {
+  static TOrbitPoint Step(TOrbitPoint z, float re, float im) { return Orbit::template Step<TSoftExtended>(z, re, im); }
+};
+
+enum class TKernel { Reference, ReferenceSoft, ScalarDouble, UncheckedSimd, Fast };
+const char* const kKernelNames[] = {"reference", "reference_soft", "scalar_double", "unchecked_simd", "fast"};
+constexpr int kKernels = 5;
 
 template <class Orbit>
 TOrbitCounter Counter(TKernel kernel, std::size_t stride) {
   switch (kernel) {
     case TKernel::Reference:
       return [stride](const TRenderParams& p, TRowPipeline& rows) { CountScalar<Orbit, true>(p, rows, stride); };
+    case TKernel::ReferenceSoft:
+      return [stride](const TRenderParams& p, TRowPipeline& rows) {
+        CountScalar<TSoftOrbit<Orbit>, true>(p, rows, stride);
+      };
     case TKernel::ScalarDouble:
       return [stride](const TRenderParams& p, TRowPipeline& rows) { CountScalar<Orbit, false>(p, rows, stride); };
     case TKernel::UncheckedSimd:
@@ -145,7 +157,7 @@ void Run(benchmark::State& state, TKernel kernel, const TRenderParams& params, i
         double(FastEngineFallbackSteps() - fallbacks) / (steps * double(state.iterations()));
 }
 
-bool IsScalar(TKernel kernel) { return kernel == TKernel::Reference || kernel == TKernel::ScalarDouble; }
+bool IsScalar(TKernel kernel) { return kernel != TKernel::UncheckedSimd && kernel != TKernel::Fast; }
 
 // Width + 1 and height + 1 so that every one of width x height samples lands.
 template <class Orbit>
@@ -165,7 +177,7 @@ void Repeated(benchmark::internal::Benchmark* b) { b->UseRealTime()->Repetitions
 
 template <class Orbit>
 void Register(const char* command, std::span<const TGrid> grids) {
-  for (int k = 0; k < 4; ++k) {
+  for (int k = 0; k < kKernels; ++k) {
     const TKernel kernel = TKernel(k);
     for (const TGrid& grid : grids) {
       const std::string name = std::string(command) + "/" + grid.Name + "/" + kKernelNames[k];
@@ -191,17 +203,19 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 void PrintRatios() {
   const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
   std::printf("\ninstruction set %s\n", targets.empty() ? "?" : hwy::TargetName(targets.front()));
-  std::printf("%-36s %12s %16s\n", "workload", "fast/ref", "fast/unchecked");
-  for (const auto& [name, fast] : gStepsPerSecond) {
+  std::printf("%-36s %12s %16s %16s\n", "workload", "fast/ref", "fast/unchecked", "ref soft/ref");
+  for (const auto& [name, steps] : gStepsPerSecond) {
     const std::string suffix = "/fast";
     if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix)) continue;
     const std::string workload = name.substr(0, name.size() - suffix.size());
     // A ratio to a kernel the filter left out is not shown.
-    const auto ratio = [&](const char* kernel) {
-      const auto other = gStepsPerSecond.find(workload + "/" + kernel);
-      return other == gStepsPerSecond.end() ? std::string("-") : std::to_string(fast / other->second);
+    const auto ratio = [&](const std::string& to, const char* from) {
+      const auto a = gStepsPerSecond.find(workload + "/" + to), b = gStepsPerSecond.find(workload + "/" + from);
+      return a == gStepsPerSecond.end() || b == gStepsPerSecond.end() ? std::string("-")
+                                                                       : std::to_string(a->second / b->second);
     };
-    std::printf("%-36s %12s %16s\n", workload.c_str(), ratio("reference").c_str(), ratio("unchecked_simd").c_str());
+    std::printf("%-36s %12s %16s %16s\n", workload.c_str(), ratio("fast", "reference").c_str(),
+                ratio("fast", "unchecked_simd").c_str(), ratio("reference_soft", "reference").c_str());
   }
 }
 

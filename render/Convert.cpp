@@ -1,9 +1,11 @@
 #include "Convert.h"
 
+#include <mpfr.h>
+
+#include <algorithm>
 #include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <locale.h>
+#include <cstdint>
 
 namespace wirolot {
 namespace {
@@ -32,11 +34,6 @@ std::string Quote(std::string_view text) {
   throw EConvertError(Quote(text) + " is out of the floating point range");
 }
 
-locale_t CLocale() {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
-  return c;
-}
-
 }  // namespace
 
 std::string LocaleDecimalSeparator() {
@@ -45,43 +42,57 @@ std::string LocaleDecimalSeparator() {
   return sep && *sep ? sep : ".";
 }
 
-long double StrToFloat(std::string_view text, std::string_view sep) {
+float StrToSingle(std::string_view text, std::string_view sep) {
   std::size_t i = 0, end = text.size();
   while (i < end && IsBlank(text[i])) ++i;
   while (end > i && IsBlank(text[end - 1])) --end;
 
-  // Rebuild the number in the C locale's syntax, validating as we go.
-  std::string number;
-  number.reserve(end - i + 1);
-  if (i < end && (text[i] == '+' || text[i] == '-')) number += text[i++];
-  std::size_t digits = 0;
-  while (i < end && IsDigit(text[i])) number += text[i++], ++digits;
+  // Sign, digits, and the decimal exponent of the last digit.
+  bool negative = false;
+  if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::string digits;
+  digits.reserve(end - i);
+  std::int64_t exponent = 0;
+  while (i < end && IsDigit(text[i])) digits += text[i++];
   if (!sep.empty() && text.substr(i, sep.size()) == sep) {
     i += sep.size();
-    number += '.';
-    while (i < end && IsDigit(text[i])) number += text[i++], ++digits;
+    while (i < end && IsDigit(text[i])) digits += text[i++], --exponent;
   }
-  if (digits == 0) NotANumber(text);
+  if (digits.empty()) NotANumber(text);
   if (i < end && (text[i] == 'e' || text[i] == 'E')) {
-    number += text[i++];
-    if (i < end && (text[i] == '+' || text[i] == '-')) number += text[i++];
-    std::size_t expDigits = 0;
-    while (i < end && IsDigit(text[i])) number += text[i++], ++expDigits;
-    if (expDigits == 0) NotANumber(text);
+    ++i;
+    const bool below = i < end && text[i] == '-';
+    if (i < end && (text[i] == '+' || text[i] == '-')) ++i;
+    // Held at 10^15: beyond 10^40 every nonzero value overflows, below
+    // 10^-60 every one rounds to zero, whatever its digits.
+    std::int64_t written = 0;
+    const std::size_t first = i;
+    while (i < end && IsDigit(text[i])) written = std::min<std::int64_t>(written * 10 + (text[i++] - '0'), 1'000'000'000'000'000);
+    if (i == first) NotANumber(text);
+    exponent += below ? -written : written;
   }
   if (i != end) NotANumber(text);
 
-  const long double value = strtold_l(number.c_str(), nullptr, CLocale());
-  if (std::isinf(value)) OutOfRange(text);
-  return value;  // underflow gives a subnormal or zero, as rounding does
-}
+  const std::size_t lead = digits.find_first_not_of('0');
+  if (lead == std::string::npos) return negative ? -0.0f : 0.0f;
+  const std::size_t last = digits.find_last_not_of('0');
+  exponent += std::int64_t(digits.size() - 1 - last);
+  digits.resize(last + 1);
+  digits.erase(0, lead);
+  const std::int64_t magnitude = exponent + std::int64_t(digits.size()) - 1;  // of the leading digit
+  if (magnitude > 39) OutOfRange(text);
+  if (magnitude < -60) return negative ? -0.0f : 0.0f;
 
-long double StrToFloat(std::string_view text) { return StrToFloat(text, LocaleDecimalSeparator()); }
-
-float StrToSingle(std::string_view text, std::string_view sep) {
-  const float value = float(StrToFloat(text, sep));
-  if (std::isinf(value)) OutOfRange(text);
-  return value;
+  // Rounded to extended, then to single, as the x87 does. MPFR reads the
+  // locale's decimal point, so the text it reads has none.
+  digits += 'e' + std::to_string(exponent);
+  mpfr_t value;
+  mpfr_init2(value, 64);
+  mpfr_strtofr(value, digits.c_str(), nullptr, 10, MPFR_RNDN);
+  const float single = mpfr_get_flt(value, MPFR_RNDN);
+  mpfr_clear(value);
+  if (std::isinf(single)) OutOfRange(text);
+  return negative ? -single : single;
 }
 
 TRenderParams ConvertTexts(const TParamTexts& t, std::string_view sep) {

@@ -13,13 +13,9 @@ std::string LocaleDecimalSeparator();
 
 // Reads a decimal number: optional blanks, optional sign, digits with an
 // optional decimal separator, an optional exponent (e or E, optional sign,
-// digits), optional blanks. The value is rounded once, to extended precision.
-// Raises EConvertError for anything else and for values beyond the extended range.
-long double StrToFloat(std::string_view text, std::string_view decimalSeparator);
-long double StrToFloat(std::string_view text);
-
-// StrToFloat rounded to single precision; a value beyond the single range is a
-// conversion error too.
+// digits), optional blanks. The value is rounded to extended precision (64-bit
+// significand, nearest even), then to single, as an x87 reads and stores it.
+// Raises EConvertError for anything else and for values beyond the single range.
 float StrToSingle(std::string_view text, std::string_view decimalSeparator);
 
 // Converts the nine texts in parameter order; the first bad text is the one reported.

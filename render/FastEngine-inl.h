@@ -39,6 +39,9 @@ constexpr std::size_t kMaxLanes = HWY_MAX_BYTES / sizeof(double);
 // P = 2^floor(log2 |x|), suffices (also next to a power of two, and in the
 // float subnormal range, where it is stricter than needed). With |x| < 2P the
 // share of |x| moves to the right: |x - fx| + kErr * w <= (2^-24 - 2 kErr) P.
+// This rests only on IEEE doubles rounded to nearest with gradual underflow,
+// as on every target (NEON too: Linux leaves the FPCR's flush-to-zero off),
+// and holds against the x87 and the software extended type alike.
 constexpr double kErr = 0x1p-51;
 constexpr double kRoom = 0x1p-24 - 2 * kErr;
 

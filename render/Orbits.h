@@ -7,6 +7,7 @@
 #include <limits>
 #include <stop_token>
 
+#include "Extended.h"
 #include "Types.h"
 
 namespace wirolot {
@@ -31,12 +32,14 @@ struct TMandelbrotOrbit {
 
   static TOrbitPoint Start(float, float) { return {0.0f, 0.0f}; }
 
+  template <class Extended = TExtended>
   static TOrbitPoint Step(TOrbitPoint z, float re, float im) {
-    const long double zr = z.zr, zi = z.zi;
+    const Extended zr = z.zr, zi = z.zi;
     return {float((zr * zr - zi * zi) + re), float((2 * zr) * zi + im)};
   }
 
-  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) > csample; }
+  // Both values are exact in double.
+  static bool CountTest(std::int32_t n, float csample) { return double(n) > csample; }
 
   // The first count at which CountTest holds, or kMaxSteps if none does.
   static std::int32_t StepLimit(float csample) {
@@ -54,16 +57,17 @@ struct TJuliaOrbit {
 
   static TOrbitPoint Start(float re, float im) { return {re, im}; }
 
+  template <class Extended = TExtended>
   static TOrbitPoint Step(TOrbitPoint z, float, float) {
-    const long double zr = z.zr, zi = z.zi;
-    const long double p = (zr * zr - zi * zi) + kCre;
-    const long double q = (2 * zr) * zi + kCim;
+    const Extended zr = z.zr, zi = z.zi;
+    const Extended p = (zr * zr - zi * zi) + kCre;
+    const Extended q = (2 * zr) * zi + kCim;
     return {float(p * zr - q * zi), float(p * zi + q * zr)};
   }
 
   // Equality, literally: a Csample the counter never meets on its way up from
   // 1 (zero, negative, fractional, 2^31 and above, NaN) stops no orbit.
-  static bool CountTest(std::int32_t n, float csample) { return static_cast<long double>(n) == csample; }
+  static bool CountTest(std::int32_t n, float csample) { return double(n) == csample; }
 
   // The count equal to a whole Csample from 1 up, or kMaxSteps if none is.
   static std::int32_t StepLimit(float csample) {

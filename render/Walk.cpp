@@ -2,18 +2,20 @@
 
 #include <algorithm>
 
+#include "Extended.h"
+
 namespace wirolot {
 
 float StepRe(const TComplexRect& r, int width) {
-  return float((static_cast<long double>(r.Cremax) - r.Cremin) / width);
+  return float((TExtended(r.Cremax) - r.Cremin) / width);
 }
 
 float StepIm(const TComplexRect& r, int height) {
-  return float((static_cast<long double>(r.Cimmax) - r.Cimmin) / height);
+  return float((TExtended(r.Cimmax) - r.Cimmin) / height);
 }
 
 int ProgressPosition(float im, const TComplexRect& r) {
-  const long double v = (static_cast<long double>(im) - r.Cimmin) * 100 / (static_cast<long double>(r.Cimmax) - r.Cimmin);
+  const TExtended v = (TExtended(im) - r.Cimmin) * 100 / (TExtended(r.Cimmax) - r.Cimmin);
   if (!(v > 0)) return 0;
   if (v >= 100) return 100;
   return int(v);
@@ -23,12 +25,12 @@ TWalk PlanWalk(const TComplexRect& r, int width, int height) {
   TWalk walk;
   const float dRe = StepRe(r, width), dIm = StepIm(r, height);
 
-  for (float re = r.Cremin; re < r.Cremax && walk.Re.size() + 1 < std::size_t(width); re = float(static_cast<long double>(re) + dRe))
+  for (float re = r.Cremin; re < r.Cremax && walk.Re.size() + 1 < std::size_t(width); re = float(TExtended(re) + dRe))
     walk.Re.push_back(re);
 
   for (float im = r.Cimmin; im < r.Cimmax;) {
     walk.Rows.push_back({im, ProgressPosition(im, r)});
-    const float next = float(static_cast<long double>(im) + dIm);
+    const float next = float(TExtended(im) + dIm);
     if (next == im && walk.Rows.size() + 1 >= std::size_t(height)) break;
     im = next;
   }

@@ -4,13 +4,20 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev fonts-dejavu-core
-  libpng-dev
+  libpng-dev libmpfr-dev
   libhwy-dev libomp-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   locales
   help2man dpkg-dev file lintian desktop-file-utils appstream man-db
 )
+# On x86-64 the arm64 build too: the cross compiler, its multiarch libraries,
+# and qemu to run what it builds.
+if [ "$(dpkg --print-architecture)" = amd64 ]; then
+  packages+=(g++-aarch64-linux-gnu qemu-user libhwy-dev:arm64 libpng-dev:arm64 libmpfr-dev:arm64
+             libgtest-dev:arm64 libbenchmark-dev:arm64 libgomp1:arm64)
+  dpkg --print-foreign-architectures | grep -qx arm64 || dpkg --add-architecture arm64
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

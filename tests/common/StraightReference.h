@@ -1,15 +1,24 @@
 // An independent, literal rendering of a picture: the textbook loops with
-// extended-precision intermediates, written without the renderer's code.
+// extended-precision intermediates, written without the renderer's code. Its
+// arithmetic is the x87's long double; without one, the software extended type.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "Extended.h"
 #include "Types.h"
 
 namespace wirolot::testing {
+
+#if LDBL_MANT_DIG == 64
+using TStraightExtended = long double;
+#else
+using TStraightExtended = TSoftExtended;
+#endif
 
 struct TStraightPicture {
   int Width, Height;
@@ -23,15 +32,17 @@ constexpr std::int32_t kLastCount = 2147483647;
 
 // The count at which an orbit that stays put after n steps stops.
 inline std::int32_t StopOnFixedPoint(bool julia, std::int32_t n, float cs) {
-  const long double c = cs;
+  const double c = cs;
   if (julia) return c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount;
   return c < kLastCount ? std::int32_t(c) + 1 : kLastCount;
 }
 
-// Text conversion is left to strtold in the C locale. A walk longer than
-// maxSamples aborts the test rather than hang. Only fixed points are cut
-// short: keep orbits caught in longer cycles out of views with a limit the
-// counter cannot meet, or they step on to the counter's end.
+// Text conversion is left to strtold in the C locale. Where long double is
+// wider than the x87's, that rounds to single once rather than twice, which
+// differs only for a text within 2^-64 of a midpoint between two singles. A
+// walk longer than maxSamples aborts the test rather than hang. Only fixed
+// points are cut short: keep orbits caught in longer cycles out of views with
+// a limit the counter cannot meet, or they step on to the counter's end.
 inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H,
                                        long maxSamples = 50'000'000) {
   float v[9];
@@ -40,23 +51,24 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
   const float bReMin = v[4], bReMax = v[5], bImMin = v[6], bImMax = v[7], cs = v[8];
   TStraightPicture pic{W, H, std::vector<std::uint32_t>(std::size_t(W) * H, 0), {}};
 
-  const float dRe = float(((long double)reMax - reMin) / W);
-  const float dIm = float(((long double)imMax - imMin) / H);
+  using Ext = TStraightExtended;
+  const float dRe = float((Ext(reMax) - reMin) / W);
+  const float dIm = float((Ext(imMax) - imMin) / H);
   long samples = 0;
   int py = 0;
-  for (float im = imMin; im < imMax; im = float((long double)im + dIm)) {
+  for (float im = imMin; im < imMax; im = float(Ext(im) + dIm)) {
     ++py;
-    pic.Progress.push_back(int(((long double)im - imMin) * 100 / ((long double)imMax - imMin)));
+    pic.Progress.push_back(int((Ext(im) - imMin) * 100 / (Ext(imMax) - imMin)));
     int px = 0;
-    for (float re = reMin; re < reMax; re = float((long double)re + dRe)) {
+    for (float re = reMin; re < reMax; re = float(Ext(re) + dRe)) {
       ++px;
       if (++samples > maxSamples) std::abort();
       float zr = julia ? re : 0.0f, zi = julia ? im : 0.0f;
       std::int32_t n = 0;
       for (;;) {
-        const long double x = zr, y = zi;
+        const Ext x = zr, y = zi;
         if (julia) {
-          const long double p = (x * x - y * y) + 2.04f, q = (2 * x) * y + -0.2f;
+          const Ext p = (x * x - y * y) + 2.04f, q = (2 * x) * y + -0.2f;
           zr = float(p * x - q * y);
           zi = float(p * y + q * x);
         } else {
@@ -64,7 +76,7 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
           zi = float((2 * x) * y + im);
         }
         ++n;
-        if (julia ? (long double)n == cs : (long double)n > cs) break;
+        if (julia ? Ext(n) == cs : Ext(n) > cs) break;
         if (n == kLastCount) break;
         if (zr <= bReMin || zr >= bReMax || zi <= bImMin || zi >= bImMax || zr != zr || zi != zi) break;
         if (zr == float(x) && zi == float(y)) {

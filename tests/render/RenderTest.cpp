@@ -1,19 +1,23 @@
 #include <gtest/gtest.h>
+#include <mpfr.h>
 
+#include <bit>
 #include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "Convert.h"
 #include "Fractals.h"
 #include "StraightReference.h"
 #include "Walk.h"
-#include "hwy/base.h"
+#include "X87.h"
 #include "hwy/targets.h"
 
 namespace wirolot {
@@ -21,8 +25,14 @@ namespace {
 
 using namespace std::string_literals;
 
-// Instrumented builds run a smaller share of the random views.
-constexpr int kScale = HWY_IS_ASAN ? 4 : 1;
+// Instrumented and emulated builds run a smaller share of the random views.
+#if defined(WIROLOT_SANITIZED)
+constexpr int kScale = 4;
+#elif defined(WIROLOT_EMULATED)
+constexpr int kScale = 3;
+#else
+constexpr int kScale = 1;
+#endif
 
 struct TRecordingSink final : IProgressSink {
   std::vector<int> Positions;
@@ -30,7 +40,7 @@ struct TRecordingSink final : IProgressSink {
 };
 
 TEST(Convert, Texts) {
-  const std::string digits(1 << 20, '7');
+  const std::string digits(1 << 20, '7'), zeros(1 << 20, '0');
   enum { kOk, kNotANumber, kOutOfRange };
   const struct {
     std::string Text;
@@ -44,7 +54,12 @@ TEST(Convert, Texts) {
       {"1.00000005960464477539062500001", 1},
       // ...or just above it, where rounding to double would land on it.
       {"1.00000005960464477626", 1.00000011920928955078125f},
+      // The same a megabyte of digits further down.
+      {"1.000000059604644775390625" + zeros + "1", 1}, {"0." + zeros + "1e1048577", 1},
       {"1e-45", FLT_TRUE_MIN}, {"3.4028235e38", FLT_MAX}, {"0." + digits, 0.7777778f}, {"1e40", 0, kOutOfRange},
+      // Between the largest single and 2^128: rounds up, onto the midpoint first.
+      {"340282356779733661637539395458142568447.99999999999999999999", 0, kOutOfRange, "340282356779733661637539395458142568447...."},
+      {"-1e-50", -0.0f}, {"-0e999999999999", -0.0f}, {"1e-999999999999", 0}, {"00000000000000000000000000000000000000000001e-45", FLT_TRUE_MIN},
       {"-3.5e38", 0, kOutOfRange}, {"1e999999999999", 0, kOutOfRange}, {digits, 0, kOutOfRange, digits.substr(0, 40) + "..."},
       {"2.5", 0, kNotANumber, "", ","}, {"1,5", 0, kNotANumber}, {"a\tb\x7f", 0, kNotANumber, "a?b?"}, {"1\0"s, 0, kNotANumber, "1?"},
       // Fullwidth 1, 1 and a no-break space.
@@ -55,13 +70,65 @@ TEST(Convert, Texts) {
   for (const auto& c : cases) {
     const std::string shown = c.Shown.empty() ? c.Text : c.Shown;
     try {
-      EXPECT_EQ(StrToSingle(c.Text, c.Sep), c.Value) << shown;
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(StrToSingle(c.Text, c.Sep)), std::bit_cast<std::uint32_t>(c.Value)) << shown;
       EXPECT_EQ(c.Error, kOk) << shown;
     } catch (const EConvertError& e) {
       EXPECT_EQ(e.Message(), "'" + shown + (c.Error == kNotANumber ? "' is not a valid floating point value"
                                                                    : "' is out of the floating point range"));
     }
   }
+}
+
+// Texts near the roundings that matter: midpoints between singles (subnormal
+// ones too), nudged by about a unit of the 64-bit significand, by far less or
+// not at all, printed with 17 to 80 digits; and random digits.
+std::string TextNearATie(std::mt19937_64& rng) {
+  if (rng() % 4 == 0) {
+    std::string text = rng() % 2 ? "-" : "";
+    for (int k = int(rng() % 25); k >= 0; --k) text += char('0' + rng() % 10);
+    if (rng() % 2) text += ".";
+    text += std::to_string(rng() % 19) + "e";
+    return text + std::to_string(int(rng() % 110) - 65);
+  }
+  mpfr_t x, next;
+  mpfr_inits2(256, x, next, mpfr_ptr(nullptr));
+  const float f = std::bit_cast<float>(std::uint32_t(rng() % 0x7F800000u));
+  mpfr_set_flt(x, f, MPFR_RNDN);
+  mpfr_set_flt(next, std::nextafter(f, INFINITY), MPFR_RNDN);
+  mpfr_add(x, x, next, MPFR_RNDN);
+  mpfr_div_2ui(x, x, 1, MPFR_RNDN);
+  if (const int nudge = int(rng() % 8); nudge < 6) {
+    mpfr_set_ui_2exp(next, 1, mpfr_get_exp(x) - (nudge < 4 ? 63 + nudge : 150), MPFR_RNDN);
+    (rng() % 2 ? mpfr_add : mpfr_sub)(x, x, next, MPFR_RNDN);
+  }
+  char* printed = nullptr;
+  mpfr_asprintf(&printed, "%.*Re", int(16 + rng() % 64), x);
+  const std::string text = (rng() % 2 ? "-" : "") + std::string(printed);
+  mpfr_free_str(printed);
+  mpfr_clears(x, next, mpfr_ptr(nullptr));
+  return text;
+}
+
+// Against strtold where long double is the x87's; elsewhere against a digest
+// of its results.
+TEST(Convert, AgreesWithTheX87) {
+  std::mt19937_64 rng(17);
+  testing::TDigest digest;
+  for (int i = 0; i < 1 << 15; ++i) {
+    const std::string text = TextNearATie(rng);
+    float value = INFINITY;  // for out of range
+    try {
+      value = StrToSingle(text, ".");
+    } catch (const EConvertError& e) {
+      EXPECT_NE(e.Message().find("out of the floating point range"), std::string::npos) << text;
+    }
+    testing::AddTo(digest, value);
+    if constexpr (testing::kHaveX87) {
+      const float x87 = float(std::strtold(text.c_str(), nullptr));
+      ASSERT_EQ(std::bit_cast<std::uint32_t>(value), std::bit_cast<std::uint32_t>(std::fabs(x87) == INFINITY ? INFINITY : x87)) << text;
+    }
+  }
+  EXPECT_EQ(digest.Value(), 0x846d01ddd1c4278full) << std::hex << digest.Value();
 }
 
 TEST(Convert, FirstBadTextInParameterOrderIsReported) {
@@ -165,56 +232,56 @@ std::vector<std::pair<char, int>> ExpectedCalls(const testing::TStraightPicture&
 }
 
 // The pass paints and reports as the straightforward loops do.
-void ExpectStraightPicture(bool julia, const TParamTexts& t, int w, int h, TEngine engine) {
-  const testing::TStraightPicture want = testing::StraightRender(julia, t, w, h);
-  TCallLog s(w, h);
+void ExpectPicture(const testing::TStraightPicture& want, bool julia, const TParamTexts& t, TEngine engine) {
+  TCallLog s(want.Width, want.Height);
   EXPECT_EQ((julia ? DrawJulia : DrawMandelbrot)(s, t, s, engine, {}), TPassEnd::Complete);
   const std::string view = (julia ? "Julia " : "Mandelbrot ") + ::testing::PrintToString(t);
   std::vector<TColor> rgb = s.Picture.Pixels();  // the reference keeps the low 24 bits
   for (TColor& c : rgb) c &= 0xFFFFFF;
-  EXPECT_TRUE(rgb == want.Pixels) << view << " " << w << "x" << h;
+  EXPECT_TRUE(rgb == want.Pixels) << view << " " << want.Width << "x" << want.Height;
   EXPECT_TRUE(s.Calls == ExpectedCalls(want)) << view;
 }
+void ExpectStraightPicture(bool julia, const TParamTexts& t, int w, int h, TEngine engine) {
+  ExpectPicture(testing::StraightRender(julia, t, w, h), julia, t, engine);
+}
 
+std::uint64_t Digest(const testing::TStraightPicture& picture) {
+  testing::TDigest digest;
+  digest.Add(std::uint64_t(picture.Width) << 32 | std::uint32_t(picture.Height));
+  for (std::uint32_t c : picture.Pixels) digest.Add(c);
+  for (int p : picture.Progress) digest.Add(std::uint32_t(p));
+  return digest.Value();
+}
+
+struct TView {
+  bool Julia;
+  TParamTexts Texts;
+  int W, H;
+};
+
+// Views of tests/render/x87-pictures.txt with the digests of the straight
+// loops' pictures on the x87. On every machine both engines and the straight
+// loops must give those pictures.
 TEST(Pass, Views) {
-  const struct {
-    TParamTexts Texts;
-    int W, H;
-  } views[] = {
-      {kDefaultTexts, 487, 409},
-      {{"-0.7454", "-0.7452", "0.1130", "0.1132", "-2", "2", "-2", "2", "300"}, 97, 61},
-      // Box edges on samples, the origin among them.
-      {{"-2", "1.25", "-1", "1.25", "-2", "0.5", "-1", "0", "15"}, 13, 9},
-      // Samples four floats apart: rows and columns end before the surface does.
-      {{"1", "1.000000476837158203125", "1", "1.000000476837158203125", "-3", "3", "-2", "2", "15"}, 6, 6},
-      // Steps that single-precision arithmetic rounds differently.
-      {{"-0.4155", "1.1985", "-0.3555", "1.9444", "-3", "3", "-2", "2", "1000"}, 24, 29},
-      // Near overflow; subnormal samples in a reversed box.
-      {{"-3.4e38", "3.4e38", "-3.4e38", "3.4e38", "-3.4028235e38", "3.4028235e38", "-3.4e38", "3.4e38", "15"}, 16, 12},
-      {{"-1e-40", "1e-40", "-1e-40", "1e-40", "2", "-2", "-2", "2", "15"}, 16, 12},
-      // Empty and reversed regions, the least limit.
-      {{"-3", "-3", "-2", "2", "-3", "3", "-2", "2", "15"}, 40, 30},
-      {{"-3", "3", "3", "2", "-3", "3", "-2", "2", "15"}, 40, 30},
-      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "1"}, 40, 30},
-      // Limits the counter steps over: Julia's orbits escape late or, at the
-      // fixed point z0 = 0 in pixel (1, 1), never.
-      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2.5"}, 487, 409},
-      {{"0", "3", "0", "2", "-3", "3", "-2", "2", "0"}, 40, 30},
-      {{"-0.001", "0.001", "-0.00075", "0.00075", "-3", "3", "-2", "2", "-5"}, 40, 30},
-      // Mostly interior; near the parabolic points -0.75, 0.25 and the root
-      // of the 1/3 bulb, where orbits inside settle slowly and orbits outside
-      // linger near a cycle for thousands of steps before they leave; box
-      // edges among the attracting fixed points, which some orbits reach late.
-      {{"-1.5", "0.5", "-1", "1", "-3", "3", "-2", "2", "2000"}, 40, 30},
-      {{"-0.7505", "-0.7495", "-0.0005", "0.0005", "-3", "3", "-2", "2", "6000"}, 24, 18},
-      {{"0.2497", "0.2503", "-0.0003", "0.0003", "-3", "3", "-2", "2", "3000"}, 24, 18},
-      {{"-0.1275", "-0.1235", "0.6475", "0.6515", "-3", "3", "-2", "2", "4000"}, 24, 18},
-      {{"-0.3", "0.2", "-0.2", "0.3", "-3", "0.25", "-2", "0.1", "1000"}, 32, 24},
-  };
-  for (const auto& v : views)
-    for (bool julia : {false, true})
-      for (TEngine engine : {TEngine::Reference, TEngine::Fast})
-        ExpectStraightPicture(julia, v.Texts, v.W, v.H, engine);
+  std::ifstream table(WIROLOT_X87_PICTURES);
+  ASSERT_TRUE(table) << WIROLOT_X87_PICTURES;
+  int views = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string command;
+    TView v{};
+    std::uint64_t digest = 0;
+    fields >> command >> v.W >> v.H >> std::hex >> digest;
+    for (std::string& text : v.Texts) fields >> text;
+    ASSERT_TRUE(fields && (command == "mandelbrot" || command == "julia")) << line;
+    v.Julia = command == "julia";
+    const testing::TStraightPicture want = testing::StraightRender(v.Julia, v.Texts, v.W, v.H);
+    EXPECT_EQ(Digest(want), digest) << line;
+    for (TEngine engine : {TEngine::Reference, TEngine::Fast}) ExpectPicture(want, v.Julia, v.Texts, engine);
+    ++views;
+  }
+  EXPECT_EQ(views, 250);
 }
 
 // A pass stopped, or failing, part way ends with a prefix of the picture
@@ -306,12 +373,13 @@ TEST(Pass, EnginesAgree) {
 // Samples whose step double precision rounds to another float than extended
 // does, with one box edge (the others far off) on the extended result: the
 // exact orbit ends on that step, the double one goes on.
-const struct {
+struct TTrap {
   bool Julia;
   const char *Re, *Im;
   int Edge;  // box Cremin, Cremax, Cimmin, Cimmax
   const char* At;
-} kTraps[] = {
+};
+const TTrap kTraps[] = {
     {false, "-1.00113261", "0.0336727686", 1, "3.49129685e-08"},
     {false, "-1.00145268", "0.0381416269", 1, "1.09945555e-08"},
     {false, "-1.00285482", "0.0535084791", 1, "-1.8325413e-07"},
@@ -329,14 +397,22 @@ const struct {
     {true, "0.102938846", "-1.44431424", 2, "1.33065868e-07"},
 };
 
+// The view of a trap: its sample in pixel (1, 1) of a 9 x 2 surface.
+TView TrapView(const TTrap& trap) {
+  TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
+  t[4 + trap.Edge] = trap.At;
+  return {trap.Julia, t, 9, 2};
+}
+
 // Views near the edge of the set, from the whole picture down to a sampling
 // step of a few floats, some with a box of their own.
-void ExpectRandomViews(TEngine engine, int views, unsigned seed) {
+std::vector<TView> RandomViews(int count, unsigned seed) {
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> unit(0, 1);
   const auto text = [](double v) { char s[32]; std::snprintf(s, sizeof s, "%.9g", v); return std::string(s); };
   const std::string limits[] = {"1", "7", "15", "40", "63", "64", "65", "150", "1000", "4000", "0.5", "2.5"};
-  for (int view = 0; view < views; ++view) {
+  std::vector<TView> views;
+  for (int view = 0; view < count; ++view) {
     const bool julia = view % 2;
     double cr = 0, ci = 0;
     do {
@@ -351,7 +427,14 @@ void ExpectRandomViews(TEngine engine, int views, unsigned seed) {
       for (auto [i, v] : {std::pair{4, -1 - 3 * unit(rng)}, {5, 0.5 + 3 * unit(rng)}, {6, -0.5 - 2 * unit(rng)},
                           {7, 0.5 + 2 * unit(rng)}})
         t[i] = text(v);
-    ExpectStraightPicture(julia, t, 24 + view % 29, 16 + view % 17, engine);
+    views.push_back({julia, t, 24 + view % 29, 16 + view % 17});
+  }
+  return views;
+}
+
+void ExpectRandomViews(TEngine engine, int count, unsigned seed) {
+  for (const TView& v : RandomViews(count, seed)) {
+    ExpectStraightPicture(v.Julia, v.Texts, v.W, v.H, engine);
     if (::testing::Test::HasFailure()) return;
   }
 }
@@ -363,14 +446,77 @@ TEST(RandomViews, FastEngineOnEveryInstructionSet) {
   for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
     SCOPED_TRACE(hwy::TargetName(target));
     hwy::SetSupportedTargetsForTest(target);
-    for (const auto& trap : kTraps) {
-      TParamTexts t = {trap.Re, "2", trap.Im, "2", "-1e30", "1e30", "-1e30", "1e30", "40"};
-      t[4 + trap.Edge] = trap.At;
-      ExpectStraightPicture(trap.Julia, t, 9, 2, TEngine::Fast);
+    for (const TTrap& trap : kTraps) {
+      const TView v = TrapView(trap);
+      ExpectStraightPicture(v.Julia, v.Texts, v.W, v.H, TEngine::Fast);
     }
     ExpectRandomViews(TEngine::Fast, 600 / kScale, unsigned(target));
   }
   hwy::SetSupportedTargetsForTest(0);
+}
+
+
+// Writes tests/render/x87-pictures.txt: these views, the traps and 200 random
+// views, each with the digest of the straight loops' picture, on the x87 only.
+// Run with --gtest_also_run_disabled_tests --gtest_filter=*WriteX87Pictures.
+TEST(Pass, DISABLED_WriteX87Pictures) {
+  ASSERT_TRUE(testing::kHaveX87);
+  const struct {
+    TParamTexts Texts;
+    int W, H;
+  } fixed[] = {
+      {kDefaultTexts, 487, 409},
+      {{"-0.7454", "-0.7452", "0.1130", "0.1132", "-2", "2", "-2", "2", "300"}, 97, 61},
+      // Box edges on samples, the origin among them.
+      {{"-2", "1.25", "-1", "1.25", "-2", "0.5", "-1", "0", "15"}, 13, 9},
+      // Samples four floats apart: rows and columns end before the surface does.
+      {{"1", "1.000000476837158203125", "1", "1.000000476837158203125", "-3", "3", "-2", "2", "15"}, 6, 6},
+      // Steps that single-precision arithmetic rounds differently.
+      {{"-0.4155", "1.1985", "-0.3555", "1.9444", "-3", "3", "-2", "2", "1000"}, 24, 29},
+      // Near overflow; subnormal samples in a reversed box.
+      {{"-3.4e38", "3.4e38", "-3.4e38", "3.4e38", "-3.4028235e38", "3.4028235e38", "-3.4e38", "3.4e38", "15"}, 16, 12},
+      {{"-1e-40", "1e-40", "-1e-40", "1e-40", "2", "-2", "-2", "2", "15"}, 16, 12},
+      // Empty and reversed regions, the least limit.
+      {{"-3", "-3", "-2", "2", "-3", "3", "-2", "2", "15"}, 40, 30},
+      {{"-3", "3", "3", "2", "-3", "3", "-2", "2", "15"}, 40, 30},
+      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "1"}, 40, 30},
+      // Limits the counter steps over: Julia's orbits escape late or, at the
+      // fixed point z0 = 0 in pixel (1, 1), never.
+      {{"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2.5"}, 487, 409},
+      {{"0", "3", "0", "2", "-3", "3", "-2", "2", "0"}, 40, 30},
+      {{"-0.001", "0.001", "-0.00075", "0.00075", "-3", "3", "-2", "2", "-5"}, 40, 30},
+      // Mostly interior; near the parabolic points -0.75, 0.25 and the root
+      // of the 1/3 bulb, where orbits inside settle slowly and orbits outside
+      // linger near a cycle for thousands of steps before they leave; box
+      // edges among the attracting fixed points, which some orbits reach late.
+      {{"-1.5", "0.5", "-1", "1", "-3", "3", "-2", "2", "2000"}, 40, 30},
+      {{"-0.7505", "-0.7495", "-0.0005", "0.0005", "-3", "3", "-2", "2", "6000"}, 24, 18},
+      {{"0.2497", "0.2503", "-0.0003", "0.0003", "-3", "3", "-2", "2", "3000"}, 24, 18},
+      {{"-0.1275", "-0.1235", "0.6475", "0.6515", "-3", "3", "-2", "2", "4000"}, 24, 18},
+      {{"-0.3", "0.2", "-0.2", "0.3", "-3", "0.25", "-2", "0.1", "1000"}, 32, 24},
+  };
+  std::vector<TView> views;
+  for (const auto& v : fixed)
+    for (bool julia : {false, true}) views.push_back({julia, v.Texts, v.W, v.H});
+  for (const TTrap& trap : kTraps) views.push_back(TrapView(trap));
+  for (const TView& v : RandomViews(200, 17)) views.push_back(v);
+
+  std::ofstream table(WIROLOT_X87_PICTURES);
+  table << "# Views and the digests (FNV-1a, tests/common/X87.h) of their pictures drawn by\n"
+           "# the straight loops of tests/common/StraightReference.h with the x87's long\n"
+           "# double. Made by render_tests --gtest_also_run_disabled_tests\n"
+           "# --gtest_filter=*WriteX87Pictures on x86-64.\n"
+           "# command width height digest texts...\n";
+  for (const TView& v : views) {
+    // Texts whose single needs no second rounding, so that strtold reads them
+    // alike wherever long double is wider.
+    for (const std::string& text : v.Texts)
+      ASSERT_EQ(float(std::strtold(text.c_str(), nullptr)), std::strtof(text.c_str(), nullptr)) << text;
+    table << (v.Julia ? "julia " : "mandelbrot ") << v.W << ' ' << v.H << ' ' << std::hex
+          << Digest(testing::StraightRender(v.Julia, v.Texts, v.W, v.H)) << std::dec;
+    for (const std::string& text : v.Texts) table << ' ' << text;
+    table << '\n';
+  }
 }
 
 }  // namespace
