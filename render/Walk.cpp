@@ -1,16 +1,19 @@
 #include "Walk.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "Extended.h"
 
 namespace wirolot {
 
 float StepRe(const TComplexRect& r, int width) {
+  assert(width >= 1);
   return float((TExtended(r.Cremax) - r.Cremin) / width);
 }
 
 float StepIm(const TComplexRect& r, int height) {
+  assert(height >= 1);
   return float((TExtended(r.Cimmax) - r.Cimmin) / height);
 }
 
@@ -22,6 +25,7 @@ int ProgressPosition(float im, const TComplexRect& r) {
 }
 
 TWalk PlanWalk(const TComplexRect& r, int width, int height) {
+  assert(width >= 1 && height >= 1);
   TWalk walk;
   const float dRe = StepRe(r, width), dIm = StepIm(r, height);
 

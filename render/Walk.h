@@ -24,7 +24,7 @@ struct TWalk {
   std::size_t VisibleRows = 0;
 };
 
-// Sampling steps for a surface of width x height pixels.
+// Sampling steps for a surface of width x height pixels, each at least 1.
 float StepRe(const TComplexRect& region, int width);
 float StepIm(const TComplexRect& region, int height);
 

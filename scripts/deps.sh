@@ -7,7 +7,7 @@ packages=(
   libpng-dev libmpfr-dev
   libhwy-dev libomp-dev
   libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   locales
   help2man dpkg-dev file lintian desktop-file-utils appstream man-db
 )
