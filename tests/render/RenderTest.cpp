@@ -73,6 +73,7 @@ TEST(Convert, Texts) {
       EXPECT_EQ(std::bit_cast<std::uint32_t>(StrToSingle(c.Text, c.Sep)), std::bit_cast<std::uint32_t>(c.Value)) << shown;
       EXPECT_EQ(c.Error, kOk) << shown;
     } catch (const EConvertError& e) {
+      EXPECT_NE(c.Error, kOk) << shown;
       EXPECT_EQ(e.Message(), "'" + shown + (c.Error == kNotANumber ? "' is not a valid floating point value"
                                                                    : "' is out of the floating point range"));
     }
