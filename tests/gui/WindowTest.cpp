@@ -164,7 +164,7 @@ class TWindowTest : public QObject {
       SetTexts({"0", Text(w), "0", Text(h), "-3", "3", "-2", "2", "15"});
       QVERIFY(Drawn((julia = !julia) ? f->Button2 : f->Button1));
       gesture();
-      QVERIFY2(Drawn(), name);
+      QVERIFY2(Drawn() && f->Note().isEmpty(), name);
       for (int i = 0; i < 4; ++i) QVERIFY2(Value(Texts()[i]) == float(region[i]), name);
       QVERIFY2(StraightPicture(julia), name);
     }
