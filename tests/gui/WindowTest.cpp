@@ -1,0 +1,267 @@
+// The window under the offscreen platform, driven as a person would drive it.
+// Pictures are compared with the straight reference's at the fields' texts,
+// which strtold reads with the locale's decimal separator, as the fields do.
+#include <QAccessible>
+#include <QDir>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "Convert.h"
+#include "Mandelbrot.h"
+#include "PngView.h"
+#include "StraightReference.h"
+
+using namespace wirolot;
+
+class TWindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TForm1> f;
+  QStringList boxes_;  // the texts of the message boxes shown in this test, each closed at once
+
+  static float Value(const std::string& text) { return float(std::strtold(text.c_str(), nullptr)); }
+  static std::string Text(double value) { return QString::number(value, 'g', 17).toStdString(); }
+  // The fields in parameter order: region, box, Csample.
+  std::array<TEdit*, 9> Fields() const {
+    return {f->Edit1, f->Edit2, f->Edit3, f->Edit4, f->Edit5, f->Edit7, f->Edit8, f->Edit9, f->Edit6};
+  }
+  TParamTexts Texts() const {
+    TParamTexts texts;
+    std::ranges::transform(Fields(), texts.begin(), &TEdit::GetText);
+    return texts;
+  }
+  void SetTexts(const TParamTexts& texts) {
+    for (std::size_t i = 0; i < texts.size(); ++i) Fields()[i]->setText(QString::fromStdString(texts[i]));
+  }
+  // Clicks `button`, if given, and waits for the pass under way, if any, to end.
+  bool Drawn(QPushButton* button = nullptr) {
+    if (button) QTest::mouseClick(button, Qt::LeftButton);
+    return QTest::qWaitFor([this] { return !f->Passes().Running(); }, 600'000);
+  }
+  // The canvas read back pixel by pixel.
+  std::vector<TColor> Picture() const {
+    const TImage::TCanvas& canvas = *f->Image1->Canvas();
+    std::vector<TColor> pixels;
+    for (int i = 0, w = canvas.Width(); i < w * canvas.Height(); ++i) pixels.push_back(canvas.Pixel(i % w, i / w));
+    return pixels;
+  }
+  bool Black() const { return std::ranges::all_of(Picture(), [](TColor c) { return c == 0; }); }
+  bool StraightPicture(bool julia) const {
+    const TImage::TCanvas& canvas = *f->Image1->Canvas();
+    return Picture() == testing::StraightRender(julia, Texts(), canvas.Width(), canvas.Height()).Pixels;
+  }
+  // Gestures from the mouse at (100, 100) over the picture.
+  void Drag(Qt::MouseButton button, Qt::KeyboardModifiers keys, QPoint to) {
+    QTest::mousePress(f->Image1, button, keys, {100, 100});
+    QTest::mouseMove(f->Image1, to);
+    QTest::mouseRelease(f->Image1, button, keys, to);
+  }
+  void Wheel(int angle) {
+    QWheelEvent wheel({100, 100}, f->Image1->mapToGlobal(QPoint(100, 100)), {}, {0, angle}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f->Image1, &wheel);
+  }
+  // Closes each message box as it comes up, keeping its text.
+  void timerEvent(QTimerEvent*) override {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes_.append(box->text());
+      box->close();
+    }
+  }
+  // Starts a view that takes 76 s on two cores, and waits for a painted row.
+  bool StartHeavyView() {
+    SetTexts({"-0.76", "-0.74", "-0.01", "0.01", "-3", "3", "-2", "2", "2147483647"});
+    QTest::mouseClick(f->Button1, Qt::LeftButton);
+    return QTest::qWaitFor([this] { return !Black(); }, 600'000);
+  }
+
+ private slots:
+  void initTestCase() { startTimer(10); }
+  void init() {
+    boxes_.clear();
+    f = std::make_unique<TForm1>();  // the last test's goes
+    f->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.get()));
+  }
+
+  // What keyboard and screen-reader users find: the tab cycle, Enter in a
+  // field running no command, each control's name. Also run with
+  // LC_ALL=he_IL.UTF-8, where the run must really be right to left: Edit7
+  // then follows it, and no other field does.
+  void keysNamesAndDirection() {
+    for (QWidget* next : std::initializer_list<QWidget*>{f->Edit1, f->Edit2, f->Edit3, f->Edit4, f->Edit6, f->Button2,
+                                                         f->Edit5, f->Edit7, f->Edit8, f->Edit9, f->Button1}) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), next);
+    }
+    QTest::keyClick(f->Edit1, Qt::Key_Return);
+    QTest::keyClick(f->Edit1, Qt::Key_Enter);
+    QVERIFY(!f->Image1->HasCanvas());
+    const QString region = "Obszar poddawany analizie: ", box = "Zbie\u017cnosc ci\u0105gu w: ";
+    const std::pair<QWidget*, QString> names[] = {
+        {f->Edit1, region + "Cremin"}, {f->Edit2, region + "Cremax"}, {f->Edit3, region + "Cimmin"},
+        {f->Edit4, region + "Cimmax"}, {f->Edit5, box + "Cremin"},    {f->Edit7, box + "Cremax"},
+        {f->Edit8, box + "Cimmin"},    {f->Edit9, box + "Cimmax"},    {f->Edit6, "Csample"},
+        {f->Button1, "Mandelbrot"},    {f->Button2, "Julia"},         {f->ProgressBar1, "Post\u0119p"}};
+    for (auto [w, name] : names) QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), name);
+    const auto system = qEnvironmentVariable("LC_ALL").startsWith("he_IL") ? Qt::RightToLeft : Qt::LeftToRight;
+    QCOMPARE(QLocale::system().textDirection(), system);
+    QCOMPARE(f->Edit7->layoutDirection(), system);
+    QCOMPARE(f->Edit5->layoutDirection(), Qt::LeftToRight);
+  }
+
+  // Both commands from nine different texts, so that each field must reach
+  // its own parameter: the straight reference's picture and bar moves, one
+  // sample per screen pixel, shown one to one. Then a bad field gives one
+  // message box quoting it, over a black picture. Also run on a screen
+  // scaled to 200 %, where the picture is 974 x 818.
+  void commandsAndBadField() {
+    const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
+    const QSize size = qEnvironmentVariable("QT_SCALE_FACTOR") == "2" ? QSize(974, 818) : f->Image1->size();
+    SetTexts(texts);
+    for (auto [button, julia] : {std::pair{f->Button1, false}, {f->Button2, true}}) {
+      const testing::TStraightPicture straight = testing::StraightRender(julia, texts, size.width(), size.height());
+      QList<QVariantList> moves;
+      for (int last = f->ProgressBar1->value(); int position : straight.Progress)
+        if (position != last) moves.append(QVariantList{last = position});
+      QSignalSpy bar(f->ProgressBar1, &QProgressBar::valueChanged);
+      QVERIFY(Drawn(button));
+      QVERIFY(Picture() == straight.Pixels);
+      QCOMPARE(QList<QVariantList>(bar), moves);
+      QCOMPARE(f->Image1->grab().toImage().convertToFormat(QImage::Format_RGB32), f->Image1->Canvas()->Bitmap());
+    }
+    f->Edit9->setText(QString(100000, '7') + "z");
+    QVERIFY(Drawn(f->Button1));
+    QVERIFY(boxes_.size() == 1 && boxes_[0].size() < 200 && boxes_[0].contains("'77777"));
+    QVERIFY(Black());
+  }
+
+  // Each gesture from a view whose samples lie 1/256 apart from 0, so that
+  // pixel p shows (p - 1)/256 and every bound written is exact; a mouse
+  // position is r bitmap pixels. A gesture draws with the last command. Also
+  // run on a screen scaled to 200 % (r = 2).
+  // Then, from samples one ulp (2^-23) apart in [1, 2), zooming in goes only
+  // as far as the walk's step stays above half an ulp, so that every sum
+  // still reaches the next sample; a note says so, and no message box.
+  void gestures() {
+    const double r = f->Image1->devicePixelRatio(), px = r / 256, w = 487 * px, h = 409 * px;
+    const auto at = [px](double position) { return position * px - 1.0 / 256; };
+    const double c = at(100);  // under the mouse
+    const std::tuple<const char*, std::function<void()>, std::array<double, 4>> cases[] = {
+        {"rectangle, Shift", [&] { Drag(Qt::LeftButton, Qt::ShiftModifier, {200, 180}); }, {c, at(200), c, at(180)}},
+        {"rectangle", [&] { Drag(Qt::LeftButton, {}, {200, 130}); }, {c, at(200), c, at(100 + 100 * 409 / 487.)}},
+        {"touchpad", [&] { for (int i = 0; i < 4; ++i) Wheel(30); }, {c / 2, (c + w) / 2, c / 2, (c + h) / 2}},
+        {"pan", [&] { Drag(Qt::MiddleButton, {}, {150, 120}); }, {-50 * px, w - 50 * px, -20 * px, h - 20 * px}},
+        {"too small", [&] { QTest::mouseClick(f->Image1, Qt::LeftButton, {}, {100, 100}); Wheel(119); }, {0, w, 0, h}},
+    };
+    for (bool julia = false; const auto& [name, gesture, region] : cases) {
+      SetTexts({"0", Text(w), "0", Text(h), "-3", "3", "-2", "2", "15"});
+      QVERIFY(Drawn((julia = !julia) ? f->Button2 : f->Button1));
+      gesture();
+      QVERIFY2(Drawn() && f->Note().isEmpty(), name);
+      for (int i = 0; i < 4; ++i) QVERIFY2(Value(Texts()[i]) == float(region[i]), name);
+      QVERIFY2(StraightPicture(julia), name);
+    }
+    const double ulp = std::ldexp(1.0, -23), width = 487 * r * ulp, height = 409 * r * ulp;
+    SetTexts({"1", Text(1 + width), "1", Text(1 + height), "-3", "3", "-2", "2", "15"});
+    QTest::keySequence(f.get(), QKeySequence::ZoomIn);
+    QVERIFY(Drawn() && !f->Note().isEmpty() && boxes_.isEmpty());
+    const TParamTexts t = Texts();
+    const double zoomedWidth = Value(t[1]) - Value(t[0]), zoomedHeight = Value(t[3]) - Value(t[2]);
+    QVERIFY(zoomedWidth < width && zoomedWidth > width / 2 && zoomedHeight > height / 2);
+  }
+
+  // Back and Forward by keys and by the mouse's side buttons over any
+  // control, each drawing its view with its command; a new view forgets
+  // those ahead; 99 steps back reach the first of 100 views.
+  void history() {
+    for (int i = 1; i <= 100; ++i) {
+      f->Edit6->setText(QString::number(i));
+      f->Button1->click();
+    }
+    const auto csampleAfter = [this](auto step) { step(); return Drawn() ? f->Edit6->text() : "still drawing"; };
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Back); }), "99");
+    QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Edit2, Qt::BackButton); }), "98");
+    QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Button2, Qt::ForwardButton); }), "99");
+    QCOMPARE(csampleAfter([&] { f->Button2->click(); }), "99");  // Julia: a new view, and 100 is gone
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Forward); }), "99");
+    QCOMPARE(csampleAfter([&] { for (int i = 0; i < 99; ++i) QTest::keySequence(f.get(), QKeySequence::Back); }), "1");
+    QVERIFY(StraightPicture(false));
+  }
+
+  // Esc stops the heavy view, and the rows drawn stay. A new command after
+  // it draws; rows and the end of the pass it abandons, still queued, never
+  // reach the next one. Closing the window during a pass ends the event loop
+  // at once, with 0.
+  void stoppingAndClosing() {
+    QVERIFY(StartHeavyView());
+    QSignalSpy finished(&f->Passes(), &TPassWorker::Finished);
+    QTest::keyClick(f->Edit1, Qt::Key_Escape);
+    QVERIFY(finished.wait(60'000));
+    QCOMPARE(finished[0][0].value<TPassEnd>(), TPassEnd::Stopped);
+    QVERIFY(!Black());
+
+    QVERIFY(StartHeavyView());
+    QTest::qSleep(300);  // more of its rows queue up
+    SetTexts({"1", "1", "-2", "2", "-3", "3", "-2", "2", "15"});  // no samples; the bar goes to 99
+    QVERIFY(Drawn(f->Button1));
+    QVERIFY(Black());
+    QCOMPARE(f->ProgressBar1->value(), 99);
+
+    QVERIFY(StartHeavyView());
+    QTimer::singleShot(0, f.get(), &QWidget::close);
+    QTimer::singleShot(5000, f.get(), [] { QApplication::exit(1); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(f->Passes().Running());
+  }
+
+  // Saved: the picture at its full pixel size, with its view. A view stored
+  // elsewhere with a decimal point opens with this locale's separator and
+  // its own command. A save over the first that fails, the disk full after a
+  // few rows, says so and leaves the folder as it was. Also run with a
+  // decimal comma, and on a screen scaled to 200 %.
+  void saveAndOpen() {
+    QVERIFY(Drawn(f->Button2));
+    QTemporaryDir folder;
+    const QString file = folder.filePath("view.png");
+    QVERIFY(f->SavePicture(file));
+    const QImage shown = f->Image1->Canvas()->Bitmap();
+    QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == shown);
+    const std::string point = LocaleDecimalSeparator();
+    const TView view{TOrbitKind::Julia, kDefaultTexts, point, shown.width(), shown.height()};
+    QVERIFY(ReadView(file.toStdString()) == view);
+
+    f->OpenPicture(WIROLOT_STORED_VIEW);
+    QVERIFY(Drawn() && boxes_.isEmpty());
+    TParamTexts stored = {"-2.25", "0.75", "-1.5", "1.5", "-3", "3", "-2", "2", "40"};  // Mandelbrot, 20 x 10
+    for (std::string& text : stored) std::ranges::replace(text, '.', point[0]);
+    QCOMPARE(Texts(), stored);
+    QVERIFY(StraightPicture(false));
+
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full = {1000, limit.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &full);
+    QVERIFY(!f->SavePicture(file));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    QVERIFY(boxes_.size() == 1 && boxes_[0].contains(file));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"view.png"});
+    QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == shown);
+  }
+};
+
+int main(int argc, char* argv[]) {
+  TApplication application(argc, argv);
+  Application->Initialize();
+  TWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "WindowTest.moc"
