@@ -175,6 +175,10 @@ class TWindowTest : public QObject {
     const TParamTexts t = Texts();
     const double zoomedWidth = Value(t[1]) - Value(t[0]), zoomedHeight = Value(t[3]) - Value(t[2]);
     QVERIFY(zoomedWidth < width && zoomedWidth > width / 2 && zoomedHeight > height / 2);
+    // Zooming out past the single range stops at its edge.
+    SetTexts({"-2e38", "2e38", "-2e38", "2e38", "-3", "3", "-2", "2", "15"});
+    QTest::keySequence(f.get(), QKeySequence::ZoomOut);
+    QVERIFY(Drawn() && !f->Note().isEmpty() && boxes_.isEmpty() && std::isfinite(Value(Texts()[1])));
   }
 
   // Back and Forward by keys and by the mouse's side buttons over any
@@ -189,6 +193,8 @@ class TWindowTest : public QObject {
     QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Back); }), "99");
     QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Edit2, Qt::BackButton); }), "98");
     QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Button2, Qt::ForwardButton); }), "99");
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Forward); }), "100");
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Back); }), "99");
     QCOMPARE(csampleAfter([&] { f->Button2->click(); }), "99");  // Julia: a new view, and 100 is gone
     QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Forward); }), "99");
     QCOMPARE(csampleAfter([&] { for (int i = 0; i < 99; ++i) QTest::keySequence(f.get(), QKeySequence::Back); }), "1");
