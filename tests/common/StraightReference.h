@@ -1,12 +1,14 @@
 // An independent, literal rendering of a picture: the textbook loops with
 // extended-precision intermediates, written without the renderer's code. Its
-// arithmetic is the x87's long double; without one, the software extended type.
+// arithmetic is the x87's long double; without one, the software extended
+// type. Also digests of results made on one machine and checked on another.
 #pragma once
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "Extended.h"
@@ -14,9 +16,46 @@
 
 namespace wirolot::testing {
 
+// FNV-1a over 64-bit words.
+class TDigest {
+ public:
+  void Add(std::uint64_t word) {
+    for (int k = 0; k < 8; ++k, word >>= 8) value_ = (value_ ^ (word & 0xFF)) * 0x100000001B3ull;
+  }
+  std::uint64_t Value() const { return value_; }
+
+ private:
+  std::uint64_t value_ = 0xCBF29CE484222325ull;
+};
+
 #if LDBL_MANT_DIG == 64
+constexpr bool kHaveX87 = true;
 using TStraightExtended = long double;
+
+// x bit for bit as the x87 holds it; the exponent within the x87's normal range.
+inline long double ToX87(TSoftExtended x) {
+  std::uint64_t significand = x.Significand();
+  std::uint16_t top = std::uint16_t(x.Negative()) << 15;
+  if (x.IsNaN() || x.IsInf()) {
+    top |= 0x7FFF;
+    significand = x.IsNaN() ? 0xC000000000000000ull : 0x8000000000000000ull;
+  } else if (!x.IsZero()) {
+    top |= std::uint16_t(x.Exponent() + 16383);
+  }
+  long double value = 0;
+  std::memcpy(&value, &significand, 8);
+  std::memcpy(reinterpret_cast<char*>(&value) + 8, &top, 2);
+  return value;
+}
+
+// Whether the soft type and the x87 hold the same value; NaNs are all alike.
+inline bool SameAsX87(TSoftExtended x, long double hardware) {
+  if (x.IsNaN() || hardware != hardware) return x.IsNaN() && hardware != hardware;
+  const long double soft = ToX87(x);
+  return std::memcmp(&soft, &hardware, 10) == 0;
+}
 #else
+constexpr bool kHaveX87 = false;
 using TStraightExtended = TSoftExtended;
 #endif
 

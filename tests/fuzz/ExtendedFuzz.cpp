@@ -8,7 +8,7 @@
 
 namespace {
 
-using wirolot::TSoftExtended;
+using wirolot::testing::Soft;
 
 struct TReader {
   const std::uint8_t* Data;
@@ -23,19 +23,15 @@ struct TReader {
     return value;
   }
   // An extended with its exponent within 2^±1024, or a zero, infinity or NaN.
-  TSoftExtended Extended() {
+  Soft Extended() {
     const auto bits = Next<std::uint64_t>();
     const auto top = Next<std::uint16_t>();
     const bool negative = top >> 15;
     switch (top >> 12 & 7) {
-      case 0:
-        return negative ? TSoftExtended(-0.0f) : TSoftExtended(0.0f);
-      case 1:
-        return TSoftExtended(negative ? -INFINITY : INFINITY);
-      case 2:
-        return TSoftExtended(NAN);
-      default:
-        return TSoftExtended::FromParts(negative, bits | 1ull << 63, int(top & 0x7FF) - 1024);
+      case 0: return Soft(negative ? -0.0f : 0.0f);
+      case 1: return Soft(negative ? -INFINITY : INFINITY);
+      case 2: return Soft(NAN);
+      default: return Soft::FromParts(negative, bits | 1ull << 63, int(top & 0x7FF) - 1024);
     }
   }
 };
@@ -45,12 +41,10 @@ struct TReader {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace wirolot::testing;
   TReader in{data, size};
-  TOperands o{};
-  o.A = in.Extended();
-  o.B = in.Extended();
+  TOperands o{in.Extended(), in.Extended(), {}, 0};
   for (float& f : o.F) f = in.Next<float>();
   o.N = in.Next<std::int32_t>();
-  ForEachOperation([&](const char*, auto, auto op) {
+  ForEachOperation([&](const char*, auto op) {
     if (!Same(op(o.A, o.B, o), op(ToX87(o.A), ToX87(o.B), o))) std::abort();
   });
   return 0;
