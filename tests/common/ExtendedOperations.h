@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <sstream>
-#include <string>
 
 #include "Orbits.h"
 #include "StraightReference.h"
@@ -22,20 +20,6 @@ struct TOperands {
   float F[4];
   int N;
 };
-
-inline std::string Show(Soft x) {
-  std::ostringstream s;
-  if (x.IsNaN() || x.IsInf() || x.IsZero()) return x.IsNaN() ? "nan" : x.IsInf() ? "inf" : "0";
-  s << (x.Negative() ? "-0x" : "0x") << std::hex << x.Significand() << std::dec << "p" << x.Exponent();
-  return s.str();
-}
-inline std::string Show(const TOperands& o) {
-  std::ostringstream s;
-  s << Show(o.A) << " " << Show(o.B) << std::hex;
-  for (float f : o.F) s << " 0x" << std::bit_cast<std::uint32_t>(f);
-  s << std::dec << " " << o.N;
-  return s.str();
-}
 
 // Operands from a seed, alike on every machine.
 class TDraws {

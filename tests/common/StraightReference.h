@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 #include "Extended.h"
@@ -32,27 +31,16 @@ class TDigest {
 constexpr bool kHaveX87 = true;
 using TStraightExtended = long double;
 
-// x bit for bit as the x87 holds it; the exponent within the x87's normal range.
+// x as the x87 holds it, NaNs aside.
 inline long double ToX87(TSoftExtended x) {
-  std::uint64_t significand = x.Significand();
-  std::uint16_t top = std::uint16_t(x.Negative()) << 15;
-  if (x.IsNaN() || x.IsInf()) {
-    top |= 0x7FFF;
-    significand = x.IsNaN() ? 0xC000000000000000ull : 0x8000000000000000ull;
-  } else if (!x.IsZero()) {
-    top |= std::uint16_t(x.Exponent() + 16383);
-  }
-  long double value = 0;
-  std::memcpy(&value, &significand, 8);
-  std::memcpy(reinterpret_cast<char*>(&value) + 8, &top, 2);
-  return value;
+  const long double m = x.IsNaN() ? NAN : x.IsInf() ? INFINITY : std::ldexp((long double)x.Significand(), x.Exponent() - 63);
+  return x.Negative() ? -m : m;
 }
 
 // Whether the soft type and the x87 hold the same value; NaNs are all alike.
 inline bool SameAsX87(TSoftExtended x, long double hardware) {
   if (x.IsNaN() || hardware != hardware) return x.IsNaN() && hardware != hardware;
-  const long double soft = ToX87(x);
-  return std::memcmp(&soft, &hardware, 10) == 0;
+  return ToX87(x) == hardware && std::signbit(ToX87(x)) == std::signbit(hardware);
 }
 #else
 constexpr bool kHaveX87 = false;
