@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 
 #include "Orbits.h"
 #include "StraightReference.h"
@@ -104,25 +105,21 @@ class TDraws {
   std::uint64_t state_;
 };
 
-// Results of either arithmetic, added to a digest and compared.
-template <class E>
-int Comparisons(E a, E b) {
-  return (a < b) | (a > b) << 1 | (a == b) << 2 | (a <= b) << 3 | (a >= b) << 4 | (a != b) << 5;
+// A result of either arithmetic as a word, for digests and comparisons: NaNs
+// alike, zeros and infinities by sign.
+inline std::uint64_t Word(Soft x) {
+  if (x.IsNaN() || x.IsInf() || x.IsZero()) return x.IsNaN() ? 1 : 2 + x.IsInf() + 2 * x.Negative();
+  return x.Significand() ^ std::uint64_t(std::uint32_t(x.Exponent())) << 1 ^ x.Negative();
 }
-inline void AddTo(TDigest& digest, Soft x) {
-  digest.Add(x.IsNaN() ? 1 : x.IsInf() || x.IsZero() ? 2 + x.IsInf() + 2 * x.Negative() : x.Significand() ^ std::uint64_t(x.Exponent()));
+inline std::uint64_t Word(long double x) {
+  if (x != x || std::isinf(x) || x == 0) return x != x ? 1 : 2 + std::isinf(x) + 2 * std::signbit(x);
+  int e = 0;
+  const auto significand = std::uint64_t(std::ldexp(std::frexp(std::fabs(x), &e), 64));
+  return significand ^ std::uint64_t(std::uint32_t(e - 1)) << 1 ^ std::signbit(x);
 }
-inline void AddTo(TDigest& digest, float f) { digest.Add(f != f ? 1 : std::bit_cast<std::uint32_t>(f)); }
-inline void AddTo(TDigest& digest, int n) { digest.Add(std::uint32_t(n)); }
-inline void AddTo(TDigest& digest, TOrbitPoint z) { AddTo(digest, z.zr), AddTo(digest, z.zi); }
-#if LDBL_MANT_DIG == 64
-inline bool Same(Soft soft, long double hardware) { return SameAsX87(soft, hardware); }
-inline bool Same(float soft, float hardware) {
-  return std::bit_cast<std::uint32_t>(soft) == std::bit_cast<std::uint32_t>(hardware) || (soft != soft && hardware != hardware);
-}
-inline bool Same(int soft, int hardware) { return soft == hardware; }
-inline bool Same(TOrbitPoint soft, TOrbitPoint hardware) { return Same(soft.zr, hardware.zr) && Same(soft.zi, hardware.zi); }
-#endif
+inline std::uint64_t Word(float f) { return f != f ? 1 : std::bit_cast<std::uint32_t>(f); }
+inline std::uint64_t Word(int n) { return std::uint32_t(n); }
+inline std::uint64_t Word(TOrbitPoint z) { return Word(z.zr) << 32 | Word(z.zi); }
 
 // Calls visit(name, op) for every operation: op(a, b, operands) computes with
 // the type of a and b, which hold operands.A and operands.B.
@@ -141,10 +138,11 @@ void ForEachOperation(Visit&& visit) {
   visit("extended / extended", [](auto a, auto b, O) { return a / b; });
   visit("extended / int", [](auto a, auto, O o) { return a / o.N; });
   visit("int * extended", [](auto a, auto, O o) { return o.N * a; });
-  visit("comparisons", [](auto a, auto b, O o) { return Comparisons(a, o.N & 1 ? b : o.N & 2 ? a : -a); });
-  visit("comparisons with a single", [](auto a, auto, O o) { return Comparisons(a, decltype(a)(o.F[0])); });
+  visit("comparisons", [](auto a, auto b, O o) {
+    const decltype(a) c = o.N & 1 ? b : o.N & 2 ? a : o.N & 4 ? -a : decltype(a)(o.F[0]);
+    return (a < c) | (a > c) << 1 | (a == c) << 2 | (a <= c) << 3 | (a >= c) << 4 | (a != c) << 5;
+  });
   visit("to single", [](auto a, auto, O) { return float(a); });
-  visit("to int", [](auto a, auto, O) { return a > -0x1p31f && a < 0x1p31f ? int(a) : 0; });
   // The program's formulas: orbit steps, the walk's step and the progress position.
   visit("Mandelbrot step", [](auto a, auto, O o) {
     return TMandelbrotOrbit::Step<decltype(a)>({o.F[2], o.F[3]}, o.F[0], o.F[1]);

@@ -37,11 +37,6 @@ inline long double ToX87(TSoftExtended x) {
   return x.Negative() ? -m : m;
 }
 
-// Whether the soft type and the x87 hold the same value; NaNs are all alike.
-inline bool SameAsX87(TSoftExtended x, long double hardware) {
-  if (x.IsNaN() || hardware != hardware) return x.IsNaN() && hardware != hardware;
-  return ToX87(x) == hardware && std::signbit(ToX87(x)) == std::signbit(hardware);
-}
 #else
 constexpr bool kHaveX87 = false;
 using TStraightExtended = TSoftExtended;

@@ -30,17 +30,17 @@ TEST(Extended, AgreesWithTheX87) {
     int failures = 0;
     for (std::uint64_t i = 0; i < OperandsPerOperation(); ++i) {
       const TOperands o = draws.Operands();
-      const auto soft = op(o.A, o.B, o);
-      if (i < kDigested) AddTo(digest, soft);
+      const std::uint64_t soft = Word(op(o.A, o.B, o));
+      if (i < kDigested) digest.Add(soft);
 #if LDBL_MANT_DIG == 64
-      if (!Same(soft, op(ToX87(o.A), ToX87(o.B), o)) && ++failures <= 5) ADD_FAILURE() << name << ": draw " << i;
+      if (soft != Word(op(ToX87(o.A), ToX87(o.B), o)) && ++failures <= 5) ADD_FAILURE() << name << ": draw " << i;
 #endif
     }
     EXPECT_EQ(failures, 0) << name;
   });
   // Made on x86-64 from the x87's results.
   if (OperandsPerOperation() >= kDigested) {
-    EXPECT_EQ(digest.Value(), 0xbf81f5b421f5a09cull) << std::hex << digest.Value();
+    EXPECT_EQ(digest.Value(), 0x2fe7f3792eefc53ull) << std::hex << digest.Value();
   }
 }
 
