@@ -27,15 +27,15 @@ class TDigest {
   std::uint64_t value_ = 0xCBF29CE484222325ull;
 };
 
-#if LDBL_MANT_DIG == 64
-constexpr bool kHaveX87 = true;
-using TStraightExtended = long double;
-
-// x as the x87 holds it, NaNs aside.
-inline long double ToX87(TSoftExtended x) {
+// x exactly, where long double has 64 bits or more: as the x87 holds it there.
+inline long double ToLongDouble(TSoftExtended x) {
   const long double m = x.IsNaN() ? NAN : x.IsInf() ? INFINITY : std::ldexp((long double)x.Significand(), x.Exponent() - 63);
   return x.Negative() ? -m : m;
 }
+
+#if LDBL_MANT_DIG == 64
+constexpr bool kHaveX87 = true;
+using TStraightExtended = long double;
 
 #else
 constexpr bool kHaveX87 = false;
@@ -47,26 +47,17 @@ struct TStraightPicture {
   std::vector<std::uint32_t> Pixels;  // 0x00BBGGRR, row-major
   std::vector<int> Progress;          // one position per row walked
   int Columns = 0;                    // samples per row
-  std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
 
 constexpr std::int32_t kLastCount = 2147483647;
 
-// The count at which an orbit that stays put after n steps stops.
-inline std::int32_t StopOnFixedPoint(bool julia, std::int32_t n, float cs) {
-  const double c = cs;
-  if (julia) return c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount;
-  return c < kLastCount ? std::int32_t(c) + 1 : kLastCount;
-}
-
 // Text conversion is left to strtold in the C locale. Where long double is
 // wider than the x87's, that rounds to single once rather than twice, which
 // differs only for a text within 2^-64 of a midpoint between two singles. A
-// walk longer than maxSamples aborts the test rather than hang. Only fixed
+// walk of more than 5e7 samples aborts the test rather than hang. Only fixed
 // points are cut short: keep orbits caught in longer cycles out of views with
 // a limit the counter cannot meet, or they step on to the counter's end.
-inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H,
-                                       long maxSamples = 50'000'000) {
+inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H) {
   float v[9];
   for (int i = 0; i < 9; ++i) v[i] = float(std::strtold(t[i].c_str(), nullptr));
   const float reMin = v[0], reMax = v[1], imMin = v[2], imMax = v[3];
@@ -84,7 +75,7 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
     int px = 0;
     for (float re = reMin; re < reMax; re = float(Ext(re) + dRe)) {
       ++px;
-      if (++samples > maxSamples) std::abort();
+      if (++samples > 50'000'000) std::abort();
       float zr = julia ? re : 0.0f, zi = julia ? im : 0.0f;
       std::int32_t n = 0;
       for (;;) {
@@ -104,7 +95,9 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
         if (zr == float(x) && zi == float(y)) {
           // A fixed point inside the box: only the count test or the
           // counter's end stops it.
-          n = StopOnFixedPoint(julia, n, cs);
+          const double c = cs;
+          n = julia ? (c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount)
+                    : (c < kLastCount ? std::int32_t(c) + 1 : kLastCount);
           break;
         }
       }
