@@ -30,13 +30,9 @@ class TDraws {
 
   TOperands Operands() {
     TOperands o{};
-    if (Next() % 4) {
-      o.A = Extended(Coin() ? -155 : -1000, Coin() ? 130 : 1000);
-      o.B = Near(o.A);
-    } else {
-      o.A = NearAPower();
-      o.B = NearAPower();
-    }
+    const bool powers = Next() % 4 == 0;
+    o.A = powers ? NearAPower() : Extended(Coin() ? -155 : -1000, Coin() ? 130 : 1000);
+    o.B = powers ? NearAPower() : Near(o.A);
     if (Coin() && Finite(o.A)) {  // the bits a single drops set to a tie or next to one
       const int dropped = 40 + std::clamp(-126 - o.A.Exponent(), 0, 24);
       const std::uint64_t half = 1ull << (dropped - 1), tails[] = {half, half - 1, half + 1, 0, 2 * half - 1};
