@@ -355,13 +355,13 @@ TEST(Pass, EnginesAgree) {
 // The software extended type against the x87, operation by operation and in
 // the program's formulas; without an x87, against a digest of the x87's results.
 // The first this many operands of each operation enter the digest; where the
-// x87 is at hand, 2^18 (WIROLOT_EXTENDED_OPERANDS) are compared with it, in
+// x87 is at hand, 2^17 (WIROLOT_EXTENDED_OPERANDS) are compared with it, in
 // instrumented builds 2^12, too few for the digest.
 constexpr std::uint64_t kDigested = 1 << 16;
 std::uint64_t OperandsPerOperation() {
   const char* count = std::getenv("WIROLOT_EXTENDED_OPERANDS");
   if (!testing::kHaveX87 || kScale > 1) return testing::kHaveX87 ? 1 << 12 : kDigested;
-  return count ? std::max<std::uint64_t>(std::stoull(count), kDigested) : 1 << 18;
+  return count ? std::max<std::uint64_t>(std::stoull(count), kDigested) : 1 << 17;
 }
 
 TEST(Extended, AgreesWithTheX87) {
