@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "Extended.h"
@@ -33,14 +34,8 @@ inline long double ToLongDouble(TSoftExtended x) {
   return x.Negative() ? -m : m;
 }
 
-#if LDBL_MANT_DIG == 64
-constexpr bool kHaveX87 = true;
-using TStraightExtended = long double;
-
-#else
-constexpr bool kHaveX87 = false;
-using TStraightExtended = TSoftExtended;
-#endif
+constexpr bool kHaveX87 = LDBL_MANT_DIG == 64;
+using TStraightExtended = std::conditional_t<kHaveX87, long double, TSoftExtended>;
 
 struct TStraightPicture {
   int Width, Height;
