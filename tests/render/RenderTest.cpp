@@ -38,7 +38,7 @@ TEST(Convert, Texts) {
     std::string Shown = {};  // in the message, if not the text
     const char* Sep = ".";
   } cases[] = {
-      {" -2.5e1 ", -25}, {"+15", 15}, {".5", 0.5f}, {"5.", 5}, {"2,5", 2.5f, kOk, "", ","}, {"1e-50", 0},
+      {" -2.5e1 ", -25}, {"\t-1.5 \t", -1.5f}, {"+15", 15}, {".5", 0.5f}, {"5.", 5}, {"2,5", 2.5f, kOk, "", ","}, {"1e-50", 0},
       // Rounded to extended first: onto the midpoint between 1 and the next float, then to even...
       {"1.00000005960464477539062500001", 1},
       // ...or just above it, where rounding to double would land on it.
