@@ -50,9 +50,11 @@ TEST(InteriorProof, StepBoundCoversEveryFloat) {
 // stay (Within > 0) must be caught, by a proof or a trap disc found on the
 // way or in closed form, within that many steps; the others must leave the
 // box, after lingering near a barely repelling cycle (seahorse valley, the
-// cusp, roots of bulbs, Julia's fixed point 0) or rounding onto an edge
-// moved to EdgeAt, and no proof or trap disc may catch them on the way.
-// Edge numbers Cremin ... Cimmax; Re, Im is the sample.
+// cusp, roots of bulbs, Julia's fixed point 0), rounding onto an edge moved
+// to EdgeAt or starting near an attracting fixed point that an edge cuts
+// close, and no proof or trap disc may catch them on the way. Floats on the
+// rim of every disc found must stay in the box. Edges are numbered Cremin
+// ... Cimmax; Re, Im is the sample.
 const struct TOrbitCase { TOrbitKind Kind; float Re, Im; TOrbitPoint Start; int Within, Edge = -1; float EdgeAt = 0; }
 kOrbits[] = {
     {kM, -0.750006557f, 0.00310393237f, {0, 0}, 0}, {kM, -0.750000596f, 0.00177409768f, {0, 0}, 0},
@@ -60,6 +62,8 @@ kOrbits[] = {
     {kM, -1.25f, -0.0002f, {0, 0}, 0},  {kM, -0.1267f, 0.649519f, {0, 0}, 0},  {kM, -1.74945f, -0.0002f, {0, 0}, 0},
     {kM, -0.739999056f, 0, {-0.494986951f, 0}, 0, 0, -0.494986981f},
     {kM, -0.739998281f, 0, {-0.494986564f, 0}, 0, 0, -0.494986594f},
+    {kM, -0.2f, 0.3f, {-0.204858005f, 0.213075995f}, 0, 3, 0.213311002f},
+    {kM, -0.2f, 0.3f, {-0.213857993f, 0.212761f}, 0, 3, 0.216410995f},
     {kJ, 0, 0, {1e-30f, -2e-30f}, 0},   {kJ, 0, 0, {0.1f, 0.1f}, 0},           {kM, -0.2f, 0.3f, {0, 0}, 40},
     {kM, -1.0f, 0.05f, {0, 0}, 60},     {kM, 0.2499f, 0, {0, 0}, 20000},       {kM, -0.749f, 0, {0, 0}, 20000},
     {kM, -1.249f, 0, {0, 0}, 20000},    {kM, -0.745f, 0.001f, {0, 0}, 1000},   {kM, -0.12f, 0.75f, {0, 0}, 80},
@@ -83,24 +87,14 @@ TEST(InteriorProof, CatchesOnlyOrbitsThatStay) {
     }
     // Caught in time, or left the box.
     EXPECT_TRUE(row.Within ? caught && n <= row.Within : !Inside(z, box)) << row.Re << " " << row.Im << " " << n;
-  }
-}
-
-// The closed-form trap about the fixed point or the 2-cycle: every float it
-// holds, on its rim first, comes back into the disc after the period.
-TEST(InteriorProof, ClosedFormTrapsClose) {
-  const struct { float Re, Im; int Period; } cases[] = {
-      {-0.2f, 0.3f, 1}, {0.2499f, 0, 1}, {-0.749f, 0, 1}, {-1.0f, 0.05f, 2}, {-1.249f, 0, 2}};
-  for (const auto& c : cases) {
-    const TTrapDisc trap = ClosedFormTrap(c.Re, c.Im, kBox);
-    ASSERT_GE(trap.Reach, 0) << c.Re;
-    for (int k = 0; k < 2000; ++k) {
-      const double angle = 2 * M_PI * k / 2000, r = std::sqrt(trap.Reach) * (k % 2 ? 1 : 0.5);
-      TOrbitPoint z{float(trap.Re + r * std::cos(angle)), float(trap.Im + r * std::sin(angle))};
-      if (!Holds(trap, z)) continue;
-      for (int step = 0; step < c.Period; ++step) z = LiteralStep(kM, z, c.Re, c.Im);
-      EXPECT_LE(std::hypot(z.zr - trap.Re, z.zi - trap.Im), std::sqrt(trap.Reach) * (1 + 0x1p-30)) << c.Re;
-    }
+    for (const TTrapDisc& trap : traps)
+      for (int k = 0; k < 16 && trap.Reach >= 0; ++k) {
+        const double angle = M_PI * k / 8, r = std::sqrt(trap.Reach);
+        z = {float(trap.Re + r * std::cos(angle)), float(trap.Im + r * std::sin(angle))};
+        const bool held = Holds(trap, z);
+        for (int step = 0; held && step < 2000; ++step, z = LiteralStep(row.Kind, z, row.Re, row.Im))
+          ASSERT_TRUE(Inside(z, box)) << row.Re << " " << row.Im << " rim " << k << " step " << step;
+      }
   }
 }
 
