@@ -40,9 +40,9 @@ class TWindowTest : public QObject {
     for (std::size_t i = 0; i < texts.size(); ++i) Fields()[i]->setText(QString::fromStdString(texts[i]));
   }
   // Clicks `button`, if given, and waits for the pass under way, if any, to end.
-  bool Drawn(QPushButton* button = nullptr) {
+  bool Drawn(QPushButton* button = nullptr, int milliseconds = 600'000) {
     if (button) QTest::mouseClick(button, Qt::LeftButton);
-    return QTest::qWaitFor([this] { return !f->Passes().Running(); }, 600'000);
+    return QTest::qWaitFor([this] { return !f->Passes().Running(); }, milliseconds);
   }
   // The canvas read back pixel by pixel.
   std::vector<TColor> Picture() const {
@@ -175,6 +175,10 @@ class TWindowTest : public QObject {
     const TParamTexts t = Texts();
     const double zoomedWidth = Value(t[1]) - Value(t[0]), zoomedHeight = Value(t[3]) - Value(t[2]);
     QVERIFY(zoomedWidth < width && zoomedWidth > width / 2 && zoomedHeight > height / 2);
+    // Zooming out past the single range stops at its edge.
+    SetTexts({"-2e38", "2e38", "-2e38", "2e38", "-3", "3", "-2", "2", "15"});
+    QTest::keySequence(f.get(), QKeySequence::ZoomOut);
+    QVERIFY(Drawn() && !f->Note().isEmpty() && boxes_.isEmpty() && std::isfinite(Value(Texts()[1])));
   }
 
   // Back and Forward by keys and by the mouse's side buttons over any
@@ -189,6 +193,8 @@ class TWindowTest : public QObject {
     QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Back); }), "99");
     QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Edit2, Qt::BackButton); }), "98");
     QCOMPARE(csampleAfter([&] { QTest::mouseClick(f->Button2, Qt::ForwardButton); }), "99");
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Forward); }), "100");
+    QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Back); }), "99");
     QCOMPARE(csampleAfter([&] { f->Button2->click(); }), "99");  // Julia: a new view, and 100 is gone
     QCOMPARE(csampleAfter([&] { QTest::keySequence(f.get(), QKeySequence::Forward); }), "99");
     QCOMPARE(csampleAfter([&] { for (int i = 0; i < 99; ++i) QTest::keySequence(f.get(), QKeySequence::Back); }), "1");
@@ -210,7 +216,7 @@ class TWindowTest : public QObject {
     QVERIFY(StartHeavyView());
     QTest::qSleep(300);  // more of its rows queue up
     SetTexts({"1", "1", "-2", "2", "-3", "3", "-2", "2", "15"});  // no samples; the bar goes to 99
-    QVERIFY(Drawn(f->Button1));
+    QVERIFY(Drawn(f->Button1, 5'000));  // at once, not after the heavy pass
     QVERIFY(Black());
     QCOMPARE(f->ProgressBar1->value(), 99);
 

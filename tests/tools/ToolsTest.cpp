@@ -137,7 +137,7 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   const TView saved{J, comma, ",", 48, 40};
   std::vector<TRun> runs = {
       {R + " --julia --size 1x1 --out " + P + Args(limit255), 0, "", TView{J, limit255, ".", 1, 1}, 256},
-      {R + " --reference --size 1x1 --out " + P + Args(limit255), 0, "", TView{M, limit255, ".", 1, 1}},  // 257
+      {R + " --reference --size 8x6 --out " + P + Args(limit255), 0, "", TView{M, limit255, ".", 8, 6}},  // 257
       {R + " --julia --size 9x487 --out " + P + Args(fewRows), 0, "", TView{J, fewRows, ".", 9, 487}, 16},
       {R + " --julia --size 65535x1 --out - >" + P, 0, "", TView{J, kDefaultTexts, ".", 65535, 1}, 16},
       // A view saved where the separator is ',', drawn again where it is '.'.
@@ -165,16 +165,20 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   for (const TRun& run : runs) Check(dir.Path, run);
 
   // The view saved above in files made damaged or hostile: refused, no file written.
-  const std::string png = Contents(dir.Path / "c"), comment = "Comment\0"s;
-  const std::pair<std::string, std::string> added[] = {  // chunks put after IHDR, and why they are refused
-      {Chunk("tEXt", "Wirolot Csample\0"s + "15"), "'Wirolot Csample' appears twice"},
-      {Chunk("tIME", "\x07\xea\x01\x02\x03\x04\x05"s).substr(0, 15) + "CRC!", "damaged PNG (tIME: CRC error)"},
-      {Chunk("tEXt", comment + std::string(1 << 20, 'x')), "damaged PNG"},
-      {Times(100, Chunk("tEXt", comment + "x")), "damaged PNG"},
-      {Times(17, Chunk("prVt", std::string(1000000, 'x'))), "damaged PNG (too much data before the image)"},
+  const std::string png = Contents(dir.Path / "c"), comment = "Comment\0"s, key = "Wirolot Decimal Separator\0\0\0\0\0"s;
+  const auto added = [&png](const std::string& chunks) { return png.substr(0, 33) + chunks + png.substr(33); };
+  std::string c1 = png;  // a C1 control for the separator
+  c1.replace(c1.find(Chunk("iTXt", key + ",")), Chunk("iTXt", key + ",").size(), Chunk("iTXt", key + "\xc2\x85"));
+  const std::pair<std::string, std::string> files[] = {  // and why they are refused
+      {added(Chunk("tEXt", "Wirolot Csample\0"s + "15")), "'Wirolot Csample' appears twice"},
+      {added(Chunk("tIME", "\x07\xea\x01\x02\x03\x04\x05"s).substr(0, 15) + "CRC!"), "damaged PNG (tIME: CRC error)"},
+      {added(Chunk("tEXt", comment + std::string(1 << 20, 'x'))), "damaged PNG"},
+      {added(Times(100, Chunk("tEXt", comment + "x"))), "damaged PNG"},
+      {added(Times(17, Chunk("prVt", std::string(1000000, 'x')))), "damaged PNG (too much data before the image)"},
+      {c1, "the decimal separator is not UTF-8 text"},
   };
-  for (const auto& [chunks, message] : added) {
-    std::ofstream(dir.Path / "v", std::ios::binary) << png.substr(0, 33) + chunks + png.substr(33);
+  for (const auto& [file, message] : files) {
+    std::ofstream(dir.Path / "v", std::ios::binary) << file;
     Check(dir.Path, {From + " --from " + D + "/v", 2, message});
   }
 }
