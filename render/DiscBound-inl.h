@@ -80,7 +80,7 @@ using TNum = typename A::T;
 // most `spread` times as much: r spread + e + E as atop InteriorProof.cpp,
 // from |w| and |f(w)|.
 template <class A>
-HWY_INLINE TNum<A> NextRadius(const A& a, TNum<A> spread, TNum<A> absW, TNum<A> absNext, TNum<A> r) {
+inline TNum<A> NextRadius(const A& a, TNum<A> spread, TNum<A> absW, TNum<A> absNext, TNum<A> r) {
   using T = TNum<A>;
   const T grown = a.Mul(r, spread);
   const T absW1 = a.Add(absW, a.Set(1));
@@ -103,7 +103,7 @@ struct TDiscBounds {
 
   // Whether the closed disc D((wr, wi), r) lies strictly inside.
   template <class A>
-  HWY_INLINE typename A::B Hold(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> r) const {
+  typename A::B Hold(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> r) const {
     const TNum<A> reach = a.Mul(r, a.Set(kMargin));
     return a.And(a.And(a.Gt(a.Sub(wr, a.Set(ReMin)), reach), a.Gt(a.Sub(a.Set(ReMax), wr), reach)),
                  a.And(a.Gt(a.Sub(wi, a.Set(ImMin)), reach), a.Gt(a.Sub(a.Set(ImMax), wi), reach)));
@@ -112,19 +112,19 @@ struct TDiscBounds {
 
 // |(re, im)|.
 template <class A>
-HWY_INLINE TNum<A> Modulus(const A& a, TNum<A> re, TNum<A> im) {
+inline TNum<A> Modulus(const A& a, TNum<A> re, TNum<A> im) {
   return a.Sqrt(a.Add(a.Mul(re, re), a.Mul(im, im)));
 }
 
 // At least the distance of (ar, ai) to (br, bi).
 template <class A>
-HWY_INLINE TNum<A> Gap(const A& a, TNum<A> ar, TNum<A> ai, TNum<A> br, TNum<A> bi) {
+inline TNum<A> Gap(const A& a, TNum<A> ar, TNum<A> ai, TNum<A> br, TNum<A> bi) {
   return a.Add(a.Abs(a.Sub(ar, br)), a.Abs(a.Sub(ai, bi)));
 }
 
 // The principal square root of (re, im).
 template <class A>
-HWY_INLINE void Root(const A& a, TNum<A> re, TNum<A> im, TNum<A>& rootRe, TNum<A>& rootIm) {
+inline void Root(const A& a, TNum<A> re, TNum<A> im, TNum<A>& rootRe, TNum<A>& rootIm) {
   const TNum<A> m = Modulus(a, re, im), half = a.Set(0.5);
   rootRe = a.Sqrt(a.Mul(a.Add(m, re), half));
   const TNum<A> rootAbsIm = a.Sqrt(a.Mul(a.Sub(m, re), half));
@@ -133,7 +133,7 @@ HWY_INLINE void Root(const A& a, TNum<A> re, TNum<A> im, TNum<A>& rootRe, TNum<A
 
 // (wr, wi)^2 + (cr, ci), in double.
 template <class A>
-HWY_INLINE void SquarePlus(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> ci, TNum<A>& nextRe,
+inline void SquarePlus(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> ci, TNum<A>& nextRe,
                            TNum<A>& nextIm) {
   nextRe = a.Add(a.Sub(a.Mul(wr, wr), a.Mul(wi, wi)), cr);
   nextIm = a.Add(a.Mul(a.Mul(a.Set(2), wr), wi), ci);
@@ -144,7 +144,7 @@ HWY_INLINE void SquarePlus(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<
 // as found, that traps the orbits of z^2 + c; its reach (squared radius
 // shrunk by kMargin), or -1.
 template <int kPeriod, class A>
-HWY_INLINE TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> ci,
+inline TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> ci,
                              const TDiscBounds& bounds) {
   using T = TNum<A>;
   const T one = a.Set(1), half = a.Set(0.5);
@@ -192,7 +192,7 @@ HWY_INLINE TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A>
 // double, is within the reach stays in the box from there on. A reach below
 // 0 where there is no such disc.
 template <class A>
-HWY_INLINE void ClosedFormDisc(const A& a, TNum<A> cr, TNum<A> ci, const TDiscBounds& bounds, TNum<A>& wr,
+inline void ClosedFormDisc(const A& a, TNum<A> cr, TNum<A> ci, const TDiscBounds& bounds, TNum<A>& wr,
                                TNum<A>& wi, TNum<A>& reach) {
   using T = TNum<A>;
   const T one = a.Set(1), half = a.Set(0.5), four = a.Set(4);

@@ -34,7 +34,9 @@
 // - The bounds themselves are computed in double, rounding to nearest, from
 //   non-negative terms (|3w^2 + c| gets its own error term), so each is at
 //   least (1 - 2^-53)^30 of the value it stands for; the factor kMargin on
-//   each radius and in each comparison covers that.
+//   each radius and in each comparison covers that. Where a multiply and an
+//   add are fused, one rounding replaces two, and every bound here still
+//   holds; the same goes for the double centres.
 // - A trap's reach (r_k / kMargin)^2 is below r_k^2 (1 - 2^-40). The squared
 //   distance of a float z to w_k computed in double (fused or not: at most
 //   four roundings, each within 2^-53, and 2^-1070 for underflow) is at least
