@@ -275,8 +275,8 @@ HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, V zr, V zi, V r
 }
 
 // The lanes whose sample lies in the main cardioid or the period-2 bulb of
-// the Mandelbrot set, as exact arithmetic on the doubles decides; traps are
-// sought only for them.
+// the Mandelbrot set, as double arithmetic tells; traps are sought only for
+// them. Only a filter: a disc found is checked in full wherever it lies.
 HWY_INLINE M KnownCycle(D d, V re, V im) {
   const V x = hn::Sub(re, hn::Set(d, 0.25)), y2 = hn::Mul(im, im);
   const V q = hn::MulAdd(x, x, y2);
