@@ -1,12 +1,14 @@
 // An independent, literal rendering of a picture: the textbook loops with
 // extended-precision intermediates, written without the renderer's code. Its
-// arithmetic is the x87's long double; without one, the software extended type.
+// arithmetic is the x87's long double; without one, the software extended
+// type. Also digests of results made on one machine and checked on another.
 #pragma once
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "Extended.h"
@@ -14,37 +16,43 @@
 
 namespace wirolot::testing {
 
-#if LDBL_MANT_DIG == 64
-using TStraightExtended = long double;
-#else
-using TStraightExtended = TSoftExtended;
-#endif
+// FNV-1a over 64-bit words.
+class TDigest {
+ public:
+  void Add(std::uint64_t word) {
+    for (int k = 0; k < 8; ++k, word >>= 8) value_ = (value_ ^ (word & 0xFF)) * 0x100000001B3ull;
+  }
+  std::uint64_t Value() const { return value_; }
+
+ private:
+  std::uint64_t value_ = 0xCBF29CE484222325ull;
+};
+
+// x exactly, where long double has 64 bits or more: as the x87 holds it there.
+inline long double ToLongDouble(TSoftExtended x) {
+  const long double m = x.IsNaN() ? NAN : x.IsInf() ? INFINITY : std::ldexp((long double)x.Significand(), x.Exponent() - 63);
+  return x.Negative() ? -m : m;
+}
+
+constexpr bool kHaveX87 = LDBL_MANT_DIG == 64;
+using TStraightExtended = std::conditional_t<kHaveX87, long double, TSoftExtended>;
 
 struct TStraightPicture {
   int Width, Height;
   std::vector<std::uint32_t> Pixels;  // 0x00BBGGRR, row-major
   std::vector<int> Progress;          // one position per row walked
   int Columns = 0;                    // samples per row
-  std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
 };
 
 constexpr std::int32_t kLastCount = 2147483647;
 
-// The count at which an orbit that stays put after n steps stops.
-inline std::int32_t StopOnFixedPoint(bool julia, std::int32_t n, float cs) {
-  const double c = cs;
-  if (julia) return c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount;
-  return c < kLastCount ? std::int32_t(c) + 1 : kLastCount;
-}
-
 // Text conversion is left to strtold in the C locale. Where long double is
 // wider than the x87's, that rounds to single once rather than twice, which
 // differs only for a text within 2^-64 of a midpoint between two singles. A
-// walk longer than maxSamples aborts the test rather than hang. Only fixed
+// walk of more than 5e7 samples aborts the test rather than hang. Only fixed
 // points are cut short: keep orbits caught in longer cycles out of views with
 // a limit the counter cannot meet, or they step on to the counter's end.
-inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H,
-                                       long maxSamples = 50'000'000) {
+inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, int H) {
   float v[9];
   for (int i = 0; i < 9; ++i) v[i] = float(std::strtold(t[i].c_str(), nullptr));
   const float reMin = v[0], reMax = v[1], imMin = v[2], imMax = v[3];
@@ -62,7 +70,7 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
     int px = 0;
     for (float re = reMin; re < reMax; re = float(Ext(re) + dRe)) {
       ++px;
-      if (++samples > maxSamples) std::abort();
+      if (++samples > 50'000'000) std::abort();
       float zr = julia ? re : 0.0f, zi = julia ? im : 0.0f;
       std::int32_t n = 0;
       for (;;) {
@@ -82,7 +90,9 @@ inline TStraightPicture StraightRender(bool julia, const TParamTexts& t, int W, 
         if (zr == float(x) && zi == float(y)) {
           // A fixed point inside the box: only the count test or the
           // counter's end stops it.
-          n = StopOnFixedPoint(julia, n, cs);
+          const double c = cs;
+          n = julia ? (c > n && c <= kLastCount && c == std::floor(c) ? std::int32_t(c) : kLastCount)
+                    : (c < kLastCount ? std::int32_t(c) + 1 : kLastCount);
           break;
         }
       }

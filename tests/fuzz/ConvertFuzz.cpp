@@ -1,6 +1,7 @@
 // Any text either converts to a finite float or raises a short conversion
 // error; where long double is the x87's, the float has the bits of strtold of
 // the same number in C syntax, rounded to single.
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -20,9 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!std::isfinite(value)) std::abort();
 #if LDBL_MANT_DIG == 64
     std::string c = text;
-    if (*sep == ',')
-      for (char& ch : c)
-        if (ch == ',') ch = '.';
+    if (*sep == ',') std::replace(c.begin(), c.end(), ',', '.');
     const float x87 = float(std::strtold(c.c_str(), nullptr));
     if (std::memcmp(&x87, &value, sizeof value) != 0) std::abort();
 #endif

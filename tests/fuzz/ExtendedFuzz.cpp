@@ -1,57 +1,19 @@
-// The software extended type and the x87 on operands made from fuzzed bytes:
-// every operation and formula the program uses must give the same bits.
+// The software extended type and the x87 on operands drawn from a fuzzed
+// seed: every operation and formula the program uses must give the same bits.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "ExtendedOperations.h"
 
-namespace {
-
-using wirolot::TSoftExtended;
-
-struct TReader {
-  const std::uint8_t* Data;
-  std::size_t Size;
-  template <class T>
-  T Next() {
-    T value{};
-    const std::size_t n = std::min(sizeof value, Size);
-    std::memcpy(&value, Data, n);
-    Data += n;
-    Size -= n;
-    return value;
-  }
-  // An extended with its exponent within 2^±1024, or a zero, infinity or NaN.
-  TSoftExtended Extended() {
-    const auto bits = Next<std::uint64_t>();
-    const auto top = Next<std::uint16_t>();
-    const bool negative = top >> 15;
-    switch (top >> 12 & 7) {
-      case 0:
-        return negative ? TSoftExtended(-0.0f) : TSoftExtended(0.0f);
-      case 1:
-        return TSoftExtended(negative ? -INFINITY : INFINITY);
-      case 2:
-        return TSoftExtended(NAN);
-      default:
-        return TSoftExtended::FromParts(negative, bits | 1ull << 63, int(top & 0x7FF) - 1024);
-    }
-  }
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace wirolot::testing;
-  TReader in{data, size};
-  TOperands o{};
-  o.A = in.Extended();
-  o.B = in.Extended();
-  for (float& f : o.F) f = in.Next<float>();
-  o.N = in.Next<std::int32_t>();
-  ForEachOperation([&](const char*, auto, auto op) {
-    if (!Same(op(o.A, o.B, o), op(ToX87(o.A), ToX87(o.B), o))) std::abort();
+  std::uint64_t seed = 0;
+  std::memcpy(&seed, data, std::min(size, sizeof seed));
+  TDraws draws(seed);
+  const TOperands o = draws.Operands();
+  ForEachOperation([&](const char*, auto op) {
+    if (Word(op(o.A, o.B, o)) != Word(op(ToLongDouble(o.A), ToLongDouble(o.B), o))) std::abort();
   });
   return 0;
 }
