@@ -1,6 +1,7 @@
 // The fast engine with and without its proofs that an orbit never leaves the
 // box, side by side on whole passes, alternating so that both meet the same
 // load.
+// Usage: wirolot-interior-bench [repeats [part of a view's name]].
 // Prints the median wall times and their ratio, the ratio of the median
 // processor times (steadier on a shared machine), whether the counts agree,
 // and for
@@ -104,10 +105,12 @@ double Mean(std::uint64_t sum, std::uint64_t count) { return count ? double(sum)
 int main(int argc, char** argv) {
   using namespace wirolot;
   const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  const std::string only = argc > 2 ? argv[2] : "";  // views whose name holds this
   std::printf("median of %d alternating runs each; box -3 3 -2 2\n", repeats);
   std::printf("%-22s %-10s %8s %8s %7s %7s %5s %8s %7s %9s %8s\n", "view", "size", "without", "with", "speedup",
               "cpu", "same", "interior", "proven", "steps w/o", "steps w/");
   for (const TView& view : kViews) {
+    if (std::string(view.Name).find(only) == std::string::npos) continue;
     std::vector<TRun> without, with;
     for (int i = 0; i < repeats; ++i) {
       without.push_back(RunView(view, false));

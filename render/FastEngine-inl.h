@@ -13,10 +13,12 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <vector>
 
+#include "DiscBound-inl.h"
 #include "FastEngineJob.h"
 #include "InteriorProof.h"
 #include "hwy/highway.h"
@@ -64,7 +66,11 @@ HWY_INLINE std::uint64_t LaneBits(D d, M m) {
   alignas(8) std::uint8_t bytes[8] = {};
   hn::StoreMaskBits(d, m, bytes);
   std::uint64_t bits = 0;
-  for (int k = 7; k >= 0; --k) bits = bits << 8 | bytes[k];
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&bits, bytes, sizeof bits);
+  } else {
+    for (int k = 7; k >= 0; --k) bits = bits << 8 | bytes[k];
+  }
   return bits;
 }
 
@@ -181,6 +187,9 @@ constexpr std::size_t kSegmentVectors = 8 * kGroups;
 // age at which they first keep one on.
 constexpr std::int64_t kCycleRounds = 32;
 constexpr std::int64_t kFirstKeep = 2 * kSprintRounds;
+// They look for points in their trap disc every this many rounds.
+constexpr std::int64_t kTrapRounds = 4;
+static_assert(kCycleRounds % kTrapRounds == 0);
 
 HWY_INLINE std::size_t SegmentLength() { return kSegmentVectors * hn::Lanes(D()); }
 
@@ -199,13 +208,50 @@ HWY_INLINE V Apart(V zr, V zi, V keptZr, V keptZi) {
   return hn::Max(hn::Abs(hn::Sub(zr, keptZr)), hn::Abs(hn::Sub(zi, keptZi)));
 }
 
+// Each of n lanes' trap disc.
+template <std::size_t n>
+struct TTrapArrays {
+  alignas(64) double Re[n] = {}, Im[n] = {}, Reach[n] = {};
+
+  void Set(std::size_t l, const TTrapDisc& trap) {
+    Re[l] = trap.Re;
+    Im[l] = trap.Im;
+    Reach[l] = trap.Reach;
+  }
+  TTrapDisc Get(std::size_t l) const { return {Re[l], Im[l], Reach[l]}; }
+
+  // The lanes from `at` on whose disc holds their point, as Holds decides.
+  HWY_INLINE M Hold(D d, std::size_t at, V zr, V zi) const {
+    const V dr = hn::Sub(zr, hn::Load(d, Re + at)), di = hn::Sub(zi, hn::Load(d, Im + at));
+    return hn::Le(hn::MulAdd(dr, dr, hn::Mul(di, di)), hn::Load(d, Reach + at));
+  }
+};
+
+// The lanes whose orbit, stepped in double, comes back within kShortCycle of
+// z after one step or two, in each part. Such lanes are not asked for a
+// proof: the proofs would find a cycle of length 1 or 2, which attracts only
+// where ClosedFormTrap serves, and give up.
+constexpr double kShortCycle = 0x1p-7;
+HWY_INLINE M NearShortCycle(D d, V zr, V zi, V re, V im) {
+  const V r1 = hn::Add(hn::MulSub(zr, zr, hn::Mul(zi, zi)), re), i1 = hn::MulAdd(hn::Add(zr, zr), zi, im);
+  const V r2 = hn::Add(hn::MulSub(r1, r1, hn::Mul(i1, i1)), re), i2 = hn::MulAdd(hn::Add(r1, r1), i1, im);
+  const V near = hn::Set(d, kShortCycle);
+  return hn::Or(hn::Lt(Apart(r1, i1, zr, zi), near), hn::Lt(Apart(r2, i2, zr, zi), near));
+}
+
 // Those of the lanes `asked` whose orbit is proven never to leave the box.
-// The others must come kCloser times nearer than `apart` before they are
-// asked again, or are not asked again if hopeless (`near` holds each lane's
-// bound). Neighbouring samples are tried together first.
-template <class Orbit>
+// The others get the trap disc found for them, if any, and then are not
+// asked again; nor are those near a short cycle, or hopeless. The rest must
+// come kCloser times nearer than `apart` first (`near` holds each lane's
+// bound). `near` and `traps` start at the first lane.
+template <class Orbit, class Traps>
 HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, V zr, V zi, V re, V im, V apart, double* near,
-                          bool neighbours) {
+                          Traps& traps, std::size_t at) {
+  if constexpr (Orbit::kKind == TOrbitKind::Mandelbrot) {
+    const M ghosts = hn::And(asked, NearShortCycle(d, zr, zi, re, im));
+    hn::Store(hn::IfThenZeroElse(ghosts, hn::Load(d, near)), d, near);
+    asked = hn::AndNot(ghosts, asked);
+  }
   alignas(64) double pointZr[kMaxLanes], pointZi[kMaxLanes], sampleRe[kMaxLanes], sampleIm[kMaxLanes],
       distance[kMaxLanes];
   hn::Store(zr, d, pointZr);
@@ -213,34 +259,36 @@ HWY_NOINLINE M ProveLanes(D d, const TComplexRect& box, M asked, V zr, V zi, V r
   hn::Store(re, d, sampleRe);
   hn::Store(im, d, sampleIm);
   hn::Store(apart, d, distance);
-  TOrbitPoint points[kMaxLanes];
-  float pointRe[kMaxLanes] = {}, pointIm[kMaxLanes] = {};
-  std::size_t count = 0;
-  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
-    const int l = std::countr_zero(lanes);
-    points[count] = {float(pointZr[l]), float(pointZi[l])};
-    pointRe[count] = float(sampleRe[l]);
-    pointIm[count] = float(sampleIm[l]);
-  }
-  if (neighbours && count > 1) {
-    const TProof proof = ProveTrapped(Orbit::kKind, {points, count}, {pointRe, count}, {pointIm, count}, box);
-    if (proof == TProof::Trapped) return asked;
-    if (proof == TProof::Hopeless) {  // for all the neighbours, most likely
-      hn::Store(hn::Zero(d), d, near);
-      return hn::FirstN(d, 0);
-    }
-  }
   alignas(8) std::uint8_t proven[8] = {};
-  count = 0;
-  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1, ++count) {
+  for (std::uint64_t lanes = LaneBits(d, asked); lanes; lanes &= lanes - 1) {
     const int l = std::countr_zero(lanes);
-    const TProof proof = ProveTrapped(Orbit::kKind, points[count], pointRe[count], pointIm[count], box);
+    TTrapDisc trap;
+    const TProof proof = ProveTrapped(Orbit::kKind, {float(pointZr[l]), float(pointZi[l])}, float(sampleRe[l]),
+                                      float(sampleIm[l]), box, trap);
+    if (trap.Reach >= 0) traps.Set(at + std::size_t(l), trap);
     if (proof == TProof::Trapped)
       proven[l / 8] |= std::uint8_t(1 << l % 8);
     else
-      near[l] = proof == TProof::Hopeless ? 0 : distance[l] / kCloser;
+      near[l] = proof == TProof::Hopeless || trap.Reach >= 0 ? 0 : distance[l] / kCloser;
   }
   return hn::LoadMaskBits(d, proven);
+}
+
+// The lanes whose sample lies in the main cardioid or the period-2 bulb of
+// the Mandelbrot set, as double arithmetic tells; traps are sought only for
+// them. Only a filter: a disc found is checked in full wherever it lies.
+HWY_INLINE M KnownCycle(D d, V re, V im) {
+  const V x = hn::Sub(re, hn::Set(d, 0.25)), y2 = hn::Mul(im, im);
+  const V q = hn::MulAdd(x, x, y2);
+  const M cardioid = hn::Lt(hn::Mul(q, hn::Add(q, x)), hn::Mul(hn::Set(d, 0.25), y2));
+  const V shifted = hn::Add(re, hn::Set(d, 1.0));
+  return hn::Or(cardioid, hn::Lt(hn::MulAdd(shifted, shifted, y2), hn::Set(d, 0.0625)));
+}
+
+// Whether samples from re `first` to `last` with imaginary part `im` may lie
+// where KnownCycle holds: -1.25 <= re <= 0.375, |im| <= 0.65 bounds both.
+HWY_INLINE bool NearKnownCycles(float first, float last, float im) {
+  return std::max(first, last) >= -1.25f && std::min(first, last) <= 0.375f && std::abs(im) <= 0.65f;
 }
 
 // Lane state of the groups between rounds: the point and the sample.
@@ -267,6 +315,7 @@ struct TLongOrbit {
   std::int64_t Steps;
   std::size_t Row, Column;
   double Near;  // how near a kept point to ask for a proof
+  TTrapDisc Trap;
 };
 
 // One thread's supply of long orbits: it claims segments, runs each one's
@@ -310,8 +359,11 @@ class TOrbitSupply {
   struct TGroup {
     std::size_t Column = 0, Count = 0;
     std::int32_t Rounds = 0;
+    std::int32_t SettleAt = 0;  // the next round that looks back, if any
     // Points held kSettleRounds rounds ago, and how near they must come to ask for a proof.
     alignas(64) double KeptZr[kMaxLanes], KeptZi[kMaxLanes], Near[kMaxLanes];
+    bool Trapping = false;  // some lane has a trap disc
+    TTrapArrays<kMaxLanes> Traps;
   };
 
   // The samples of a segment, each group taking the next ones whenever all of
@@ -347,8 +399,11 @@ class TOrbitSupply {
     steps = hn::Add(steps, hn::IfThenElseZero(live, hn::Set(d, 1.0)));
     live = hn::And(live, Inside(d, box_, zr, zi));
     ++group.Rounds;
-    if (job_.Prove && group.Rounds < job_.Limit && (group.Rounds % kSettleRounds == 0 || group.Rounds == rounds))
+    if (group.Trapping && group.Rounds < job_.Limit) Spring(d, group, zr, zi, live, steps);
+    if (group.Rounds == group.SettleAt) {
       Settle(d, group, zr, zi, re, im, live, steps);
+      group.SettleAt = SettleAfter(group.Rounds);
+    }
     if (group.Rounds < rounds && !hn::AllFalse(d, live)) return false;
     Hand(d, group, segment.Row, zr, zi, re, im, live, steps, rounds == job_.Limit);
     return !Take(d, group, segment, next, zr, zi, re, im, live, steps);
@@ -360,6 +415,7 @@ class TOrbitSupply {
     group.Column = next;
     group.Count = std::min(hn::Lanes(d), segment.End - next);
     group.Rounds = 0;
+    group.SettleAt = job_.Prove ? SettleAfter(0) : 0;
     alignas(64) float part[kMaxLanes] = {};
     std::copy_n(job_.Rows.Re().data() + next, group.Count, part);
     re = hn::PromoteTo(d, hn::Load(hn::Rebind<float, D>(), part));
@@ -370,8 +426,43 @@ class TOrbitSupply {
     std::fill_n(group.KeptZr, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
     std::fill_n(group.KeptZi, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
     std::fill_n(group.Near, kMaxLanes, kNearPoint);
+    hn::Store(hn::Set(d, -1.0), d, group.Traps.Reach);
+    group.Trapping = false;
+    if (job_.Prove && Orbit::kKind == TOrbitKind::Mandelbrot && group.Count &&
+        NearKnownCycles(part[0], part[group.Count - 1], job_.Rows.Im(segment.Row))) {
+      const M known = hn::And(live, KnownCycle(d, re, im));
+      if (!hn::AllFalse(d, known)) SetTraps(d, group, known, re, im);
+    }
     next += group.Count;
     return group.Count > 0;
+  }
+
+  // The round after `round` at which a group looks back: every kSettleRounds
+  // rounds and at the last before its orbits are handed on, but not at the
+  // limit; 0 (never) if none.
+  std::int32_t SettleAfter(std::int32_t round) const {
+    const std::int32_t next = std::min(round / kSettleRounds * kSettleRounds + kSettleRounds, kSprintRounds);
+    return next > round && next < job_.Limit ? next : 0;
+  }
+
+  // Gives the lanes `known`, whose samples lie where the attracting cycle is
+  // known in closed form, its trap disc where there is one.
+  HWY_NOINLINE void SetTraps(D d, TGroup& group, M known, V re, V im) {
+    V wr, wi, reach;
+    ClosedFormDisc(TLaneArith<D>{d}, re, im, bounds_, wr, wi, reach);
+    const M trapped = hn::And(known, hn::Ge(reach, hn::Zero(d)));
+    hn::Store(wr, d, group.Traps.Re);
+    hn::Store(wi, d, group.Traps.Im);
+    hn::Store(hn::IfThenElse(trapped, reach, hn::Set(d, -1.0)), d, group.Traps.Reach);
+    // The disc serves instead of the proofs.
+    hn::Store(hn::IfThenElseZero(hn::Not(trapped), hn::Load(d, group.Near)), d, group.Near);
+    group.Trapping = !hn::AllFalse(d, trapped);
+  }
+
+  // Ends the live lanes whose trap disc holds their point: they run to the limit.
+  HWY_INLINE void Spring(D d, TGroup& group, V zr, V zi, M& live, V& steps) {
+    const M proven = hn::And(live, group.Traps.Hold(d, 0, zr, zi));
+    if (HWY_UNLIKELY(!hn::AllFalse(d, proven))) End(d, group, proven, live, steps);
   }
 
   // Ends the live lanes that have come back near the points they held and
@@ -383,7 +474,13 @@ class TOrbitSupply {
     hn::Store(zi, d, group.KeptZi);
     const M asked = hn::And(live, hn::Lt(apart, hn::Load(d, group.Near)));
     if (HWY_LIKELY(hn::AllFalse(d, asked))) return;
-    const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, group.Near, true);
+    const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, group.Near, group.Traps, 0);
+    group.Trapping = !hn::AllFalse(d, hn::Ge(hn::Load(d, group.Traps.Reach), hn::Zero(d)));
+    End(d, group, proven, live, steps);
+  }
+
+  // Ends the lanes `proven`: they run to the limit.
+  HWY_INLINE void End(D d, const TGroup& group, M proven, M& live, V& steps) {
     steps = hn::IfThenElse(proven, hn::Set(d, double(job_.Limit)), steps);
     live = hn::AndNot(proven, live);
     const std::size_t count = hn::CountTrue(d, proven);
@@ -415,12 +512,14 @@ class TOrbitSupply {
       const int l = std::countr_zero(going);
       // A hopeless orbit stays so; the others start afresh.
       queue_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row,
-                        group.Column + std::size_t(l), group.Near[l] ? kNearPoint : 0});
+                        group.Column + std::size_t(l), group.Near[l] ? kNearPoint : 0,
+                        group.Traps.Get(std::size_t(l))});
     }
   }
 
   const TFastJob& job_;
   const TBoxBounds box_{job_.Box};
+  const TDiscBounds bounds_{job_.Box};
   std::uint64_t& fallbacks_;
   TInteriorTally& interior_;
   std::vector<TLongOrbit> queue_;
@@ -440,6 +539,7 @@ class TLaneStore {
     std::fill_n(keptZr_, kStateSize, kNone);
     std::fill_n(keptZi_, kStateSize, kNone);
     std::fill_n(keepAt_, kStateSize, kNever);
+    std::fill_n(traps_.Reach, kStateSize, -1.0);
   }
 
   // Starts every lane on a new orbit, after `round`; false if none is there.
@@ -452,14 +552,23 @@ class TLaneStore {
   // Group g's vectors as stored.
   HWY_INLINE void Load(D d, std::size_t g, V& zr, V& zi, V& re, V& im) const { lanes_.Load(d, g, zr, zi, re, im); }
 
+  // What a round looks for, besides points outside the box.
+  static constexpr int kTraps = 1, kRepeats = 2;
+
   // One round of group g, whose vectors are zr .. im: steps it and, where
-  // orbits end, starts those lanes on the next. False when no lane of any
-  // group has an orbit left.
-  template <bool kLookForRepeats>
+  // orbits end, starts those lanes on the next. `kLook` tells whether it looks
+  // for points in their trap disc, for repeats (and asks for proofs). False
+  // when no lane of any group has an orbit left.
+  template <int kLook>
   HWY_INLINE bool Round(D d, std::size_t g, V& zr, V& zi, V& re, V& im, std::int64_t round) {
     Advance<Orbit, kCertify>(d, zr, zi, re, im, hn::FirstN(d, hn::Lanes(d)), fallbacks_);
     const M inside = Inside(d, box_, zr, zi);
-    const M back = kLookForRepeats ? Recurring(d, g, zr, zi, re, im, round) : hn::FirstN(d, 0);
+    M back = hn::FirstN(d, 0);
+    if (kLook & kTraps && trapping_[g]) {
+      back = traps_.Hold(d, At(g), zr, zi);
+      interior_.Proven += hn::CountTrue(d, back);
+    }
+    if (kLook & kRepeats) back = Recurring(d, g, zr, zi, re, im, back, round);
     if (hn::AllTrue(d, inside) && round < deadline_[g] && hn::AllFalse(d, back)) return true;
     lanes_.StorePoint(d, g, zr, zi);
     if (!Refill(d, g, hn::Not(inside), back, round)) return false;
@@ -468,25 +577,32 @@ class TLaneStore {
   }
 
  private:
-  // The lanes back at a point they held before, or near it and proven never
-  // to leave the box. Such an orbit runs to the limit. Each lane keeps its
-  // point at ages that double, which finds a cycle of any length in the end.
-  HWY_INLINE M Recurring(D d, std::size_t group, V zr, V zi, V re, V im, std::int64_t round) {
+  // The lanes `trapped` or back at a point they held before, or near it and
+  // proven never to leave the box. Such an orbit runs to the limit. Each lane
+  // keeps its point at ages that double, which finds a cycle of any length in
+  // the end.
+  HWY_INLINE M Recurring(D d, std::size_t group, V zr, V zi, V re, V im, M trapped, std::int64_t round) {
     const std::size_t at = At(group);
     const V keptZr = hn::Load(d, keptZr_ + at), keptZi = hn::Load(d, keptZi_ + at);
-    M back = hn::And(hn::Eq(zr, keptZr), hn::Eq(zi, keptZi));
+    M back = hn::Or(trapped, hn::And(hn::Eq(zr, keptZr), hn::Eq(zi, keptZi)));
     if (job_.Prove) {
       const V apart = Apart(zr, zi, keptZr, keptZi);
       const M asked = hn::AndNot(back, hn::Lt(apart, hn::Load(d, near_ + at)));
       if (HWY_UNLIKELY(!hn::AllFalse(d, asked))) {
-        const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, near_ + at, false);
+        const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, near_ + at, traps_, at);
         interior_.Proven += hn::CountTrue(d, proven);
         back = hn::Or(back, proven);
+        trapping_[group] = Trapping(d, group);
       }
     }
     const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, zr, zi, due, round);
     return back;
+  }
+
+  // Whether some lane of the group has a trap disc.
+  HWY_INLINE bool Trapping(D d, std::size_t group) const {
+    return !hn::AllFalse(d, hn::Ge(hn::Load(d, traps_.Reach + At(group)), hn::Zero(d)));
   }
 
   // Keeps the points of the lanes `due`, until twice their present age.
@@ -519,6 +635,7 @@ class TLaneStore {
     }
     if (idle && !MirrorIdle(first, lanes)) return false;
     deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
+    trapping_[group] = Trapping(d, group);
     return true;
   }
 
@@ -547,6 +664,7 @@ class TLaneStore {
     column_[l] = orbit.Column;
     keepAt_[l] = double(start_[l] + kFirstKeep);
     near_[l] = orbit.Near;
+    traps_.Set(l, orbit.Trap);
     return true;
   }
 
@@ -566,6 +684,7 @@ class TLaneStore {
         start_[l] = start_[s];
         keepAt_[l] = kNever;
         near_[l] = 0;
+        traps_.Reach[l] = -1;
       }
     return true;
   }
@@ -580,6 +699,8 @@ class TLaneStore {
   TLaneArrays lanes_;
   alignas(64) double keptZr_[kStateSize], keptZi_[kStateSize], keepAt_[kStateSize];
   alignas(64) double near_[kStateSize] = {};  // how near a kept point to ask for a proof
+  TTrapArrays<kStateSize> traps_;
+  bool trapping_[kGroups] = {};  // some lane of the group has a trap disc
   std::int64_t start_[kStateSize] = {};
   std::size_t row_[kStateSize] = {}, column_[kStateSize] = {};
   bool live_[kStateSize] = {};
@@ -598,12 +719,19 @@ std::uint64_t RunLanes(const TFastJob& job) {
   static_assert(kGroups == 4);
   V zr0, zi0, re0, im0, zr1, zi1, re1, im1, zr2, zi2, re2, im2, zr3, zi3, re3, im3;
   // One round of every group; false when no lane has an orbit left.
-  const auto round = [&](std::int64_t n, auto lookForRepeats) HWY_ATTR {
-    constexpr bool kLook = decltype(lookForRepeats)::value;
+  const auto round = [&](std::int64_t n, auto look) HWY_ATTR {
+    constexpr int kLook = decltype(look)::value;
     return store.template Round<kLook>(d, 0, zr0, zi0, re0, im0, n) &&
            store.template Round<kLook>(d, 1, zr1, zi1, re1, im1, n) &&
            store.template Round<kLook>(d, 2, zr2, zi2, re2, im2, n) &&
            store.template Round<kLook>(d, 3, zr3, zi3, re3, im3, n);
+  };
+  using TStore = TLaneStore<Orbit, kCertify>;
+  // kTrapRounds rounds, the last of which looks for `look`.
+  const auto rounds = [&](std::int64_t& n, auto look) HWY_ATTR {
+    bool going = true;
+    for (std::int64_t k = 1; going && k < kTrapRounds; ++k) going = round(++n, std::integral_constant<int, 0>{});
+    return going && round(++n, look);
   };
   // Lanes run while orbits come; when every lane has run dry, the thread
   // waits for room in the pipeline.
@@ -613,10 +741,12 @@ std::uint64_t RunLanes(const TFastJob& job) {
     store.Load(d, 1, zr1, zi1, re1, im1);
     store.Load(d, 2, zr2, zi2, re2, im2);
     store.Load(d, 3, zr3, zi3, re3, im3);
-    // Each cycle's last round looks for repeats; a stop is looked for between cycles.
+    // Every kTrapRounds-th round looks for points in their trap disc, each
+    // cycle's last round for repeats too; a stop is looked for between cycles.
     for (bool going = true; going && !job.Rows.Stopping();) {
-      for (std::int64_t k = 1; going && k < kCycleRounds; ++k) going = round(++n, std::false_type{});
-      going = going && round(++n, std::true_type{});
+      for (std::int64_t k = kTrapRounds; going && k < kCycleRounds; k += kTrapRounds)
+        going = rounds(n, std::integral_constant<int, TStore::kTraps>{});
+      going = going && rounds(n, std::integral_constant<int, TStore::kTraps | TStore::kRepeats>{});
     }
   }
   AddInteriorTally(interior);

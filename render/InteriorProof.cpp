@@ -1,20 +1,20 @@
 // Disc certificates for orbits caught by an attracting cycle.
 //
 // Discs D_k = D(w_k, r_k), k = 0 ... p, about a cycle of period p: w_0 lies
-// near a point of the cycle (found by Newton's method in double; any w_0
-// would do for soundness) and w_{k+1} is f(w_k) computed in double. For every
+// near a point of the cycle (found by Newton's method in double, or for the
+// cycles of z^2 + c of period 1 and 2 from their closed form; any w_0 would
+// do for soundness) and w_{k+1} is f(w_k) computed in double. For every
 // float z in D_k the rounded step F(z) lies in D_{k+1} if
-//   r_{k+1} >= r_k K_k + rho + e_k + E_k, with
+//   r_{k+1} >= r_k K_k + e_k + E_k, with
 //   K_k >= |f(z) - f(w_k)| / |z - w_k|: 2|w| + r for z^2 + c, and for
 //          z (z^2 + c), where f(z) - f(w) = d (3w^2 + c + 3wd + d^2) with
 //          d = z - w, |3w^2 + c| + 3|w| r + r^2;
 //   e_k >= |f(w_k) - w_{k+1}|, the rounding of the double centre;
-//   E_k >= |F(z) - f(z)|, the rounding of the rule itself;
-//   rho >= |c - c_0|, where several orbits of z^2 + c are proven at once,
-//          with the map's c_0 one of their parameters (0 for one orbit).
-// If the orbits' points lie in D_0, D_p in D_0 (|w_p - w_0| + r_p <= r_0) and
-// every D_k strictly inside the box, each orbit stays in the discs, and so
-// inside the box, forever.
+//   E_k >= |F(z) - f(z)|, the rounding of the rule itself.
+// If D_p lies in D_0 (|w_p - w_0| + r_p <= r_0) and every D_k strictly
+// inside the box, an orbit that comes to a point of any D_k stays in the
+// discs, and so inside the box, forever. NextRadius (DiscBound-inl.h) is
+// r_{k+1}, written once for doubles and for vectors of them.
 //
 // The bounds, with R >= |z| and S >= |f(z)|:
 // - Extended (64-bit significand, nearest even) never underflows here, each
@@ -34,18 +34,27 @@
 // - The bounds themselves are computed in double, rounding to nearest, from
 //   non-negative terms (|3w^2 + c| gets its own error term), so each is at
 //   least (1 - 2^-53)^30 of the value it stands for; the factor kMargin on
-//   each radius and in each comparison covers that.
+//   each radius and in each comparison covers that. Where a multiply and an
+//   add are fused, one rounding replaces two, and every bound here still
+//   holds; the same goes for the double centres.
+// - A trap's reach (r_k / kMargin)^2 is below r_k^2 (1 - 2^-40). The squared
+//   distance of a float z to w_k computed in double (fused or not: at most
+//   four roundings, each within 2^-53, and 2^-1070 for underflow) is at least
+//   |z - w_k|^2 (1 - 2^-50) - 2^-1070. Every r_k exceeds 2^-149, so a point
+//   whose computed squared distance is within the reach lies in D_k.
 #include "InteriorProof.h"
 
 #include <algorithm>
-#include <cassert>
-#include <cfloat>
 #include <cmath>
+
+#include "hwy/highway.h"
+#include "DiscBound-inl.h"
 
 namespace wirolot {
 namespace {
 
-constexpr double kMargin = 1 + 0x1p-40;
+using HWY_NAMESPACE::kMargin;
+using HWY_NAMESPACE::TScalarArith;
 
 // The longest cycle looked for.
 constexpr int kLongestCycle = 32;
@@ -55,13 +64,14 @@ struct TCentre {
 };
 
 double Norm(TCentre w) { return w.Re * w.Re + w.Im * w.Im; }
-double Abs(TCentre w) { return std::sqrt(Norm(w)); }
+double Abs(TCentre w) { return HWY_NAMESPACE::Modulus(TScalarArith{}, w.Re, w.Im); }
 TCentre Difference(TCentre a, TCentre b) { return {a.Re - b.Re, a.Im - b.Im}; }
 TCentre Product(TCentre a, TCentre b) { return {a.Re * b.Re - a.Im * b.Im, a.Re * b.Im + a.Im * b.Re}; }
 TCentre Sum(TCentre a, TCentre b) { return {a.Re + b.Re, a.Im + b.Im}; }
 TCentre Root(TCentre a) {
-  const double m = Abs(a), re = std::sqrt((m + a.Re) / 2), im = std::sqrt((m - a.Re) / 2);
-  return {re, a.Im < 0 ? -im : im};
+  TCentre root;
+  HWY_NAMESPACE::Root(TScalarArith{}, a.Re, a.Im, root.Re, root.Im);
+  return root;
 }
 TCentre Quotient(TCentre a, TCentre b) {
   const double scale = 1 / Norm(b);
@@ -94,42 +104,78 @@ struct TCubic {
 };
 
 // The box, within the float range, as doubles.
-struct TBounds {
-  double ReMin, ReMax, ImMin, ImMax;
-  explicit TBounds(const TComplexRect& box)
-      : ReMin(std::max<double>(box.Cremin, -FLT_MAX)), ReMax(std::min<double>(box.Cremax, FLT_MAX)),
-        ImMin(std::max<double>(box.Cimmin, -FLT_MAX)), ImMax(std::min<double>(box.Cimmax, FLT_MAX)) {}
-
+struct TBounds : HWY_NAMESPACE::TDiscBounds {
+  using TDiscBounds::TDiscBounds;
   // Whether the closed disc lies strictly inside.
-  bool Hold(TCentre w, double r) const {
-    const double reach = r * kMargin;
-    return w.Re - ReMin > reach && ReMax - w.Re > reach && w.Im - ImMin > reach && ImMax - w.Im > reach;
-  }
+  bool Hold(TCentre w, double r) const { return TDiscBounds::Hold(TScalarArith{}, w.Re, w.Im, r); }
 };
 
 // The radius about `next` = map.Next(w) that holds the rounded step of every
-// float within r of w, for every parameter within rho of the map's.
+// float within r of w.
 template <class Map>
-double NextRadius(const Map& map, TCentre w, double absW, double absNext, double r, double rho) {
-  const double spread = r * map.Spread(w, absW, r) + rho;
-  const double cube = (absW + 1) * (absW + 1) * (absW + 1);
-  const double centre = 0x1p-49 * (cube + absNext) + 0x1p-1000;
-  const double image = absNext + centre + spread;
-  const double reach = absW + r + 1;
-  const double rounding = 0x1p-24 * image + 0x1p-49 * (reach * reach * reach + image) + 0x1p-149;
-  return (spread + centre + rounding) * kMargin;
+double NextRadius(const Map& map, TCentre w, double absW, double absNext, double r) {
+  return HWY_NAMESPACE::NextRadius(TScalarArith{}, map.Spread(w, absW, r), absW, absNext, r);
+}
+
+// At least |a - b|.
+double Gap(TCentre a, TCentre b) { return HWY_NAMESPACE::Gap(TScalarArith{}, a.Re, a.Im, b.Re, b.Im); }
+
+// Whether the discs D(w[k], radius[k]), k < period, from radius[0] on, trap
+// the map's orbits: each lies strictly inside the box, and D_period within
+// D_0. w[period] is f(w[period - 1]), absW[k] = |w[k]|; fills
+// radius[1 ... period].
+template <class Map>
+bool Closes(const Map& map, const TCentre* w, const double* absW, int period, const TBounds& bounds, double* radius) {
+  for (int k = 0; k < period; ++k) {
+    if (!bounds.Hold(w[k], radius[k])) return false;
+    radius[k + 1] = NextRadius(map, w[k], absW[k], absW[k + 1], radius[k]);
+  }
+  return (Gap(w[period], w[0]) + radius[period]) * kMargin <= radius[0];
+}
+
+// The largest disc found about w[0] that traps, with discs about the rest of
+// the cycle w[0 ... period - 1] after it, the map's orbits, or none
+// (Reach < 0). Fills w[1 ... period] and `growth`, the bound on the modulus
+// of the cycle's multiplier.
+template <class Map>
+TTrapDisc TrapAbout(const Map& map, TCentre* w, int period, const TBounds& bounds, double& growth) {
+  // Over the cycle a disc of small radius r grows to about
+  // noise + growth r + curve r^2, where noise is what a point grows to.
+  double absW[kLongestCycle + 1];
+  absW[0] = Abs(w[0]);
+  double curve = 0, noise = 0;
+  growth = 1;
+  for (int k = 0; k < period; ++k) {
+    w[k + 1] = map.Next(w[k]);
+    absW[k + 1] = Abs(w[k + 1]);
+    const double spread = map.Spread(w[k], absW[k], 0);
+    curve = spread * curve + (map.Spread(w[k], absW[k], 1) - spread) * growth * growth;
+    growth *= spread;
+    noise = NextRadius(map, w[k], absW[k], absW[k + 1], noise);
+  }
+  if (!(growth < 1)) return {};
+  // The radii that may close lie between the two where noise + growth r and
+  // growth r + curve r^2 reach r: halving from near the larger.
+  const double least = (noise + Gap(w[period], w[0])) / (1 - growth);
+  double radius[kLongestCycle + 1];
+  for (radius[0] = 0.9 * (1 - growth) / curve; radius[0] > least; radius[0] /= 2)
+    if (Closes(map, w, absW, period, bounds, radius)) {
+      const double reach = radius[0] / kMargin;
+      return {w[0].Re, w[0].Im, reach * reach};
+    }
+  return {};
 }
 
 // A cycle is tried once the double orbit comes back this close.
 constexpr double kNear = 0x1p-6;
 
-// Whether discs about a cycle of `period` near z[anchor] trap the orbits
-// through all z, each with a parameter within rho of the map's. `image` is
-// f^period(z[anchor]), `slope` and `curvature` its first two derivatives.
+// Whether discs about a cycle of `period` near z trap the orbit through z;
+// sets `trap` to the first disc where the cycle attracts. `image` is
+// f^period(z), `slope` and `curvature` its first two derivatives.
 template <class Map>
-TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, double rho, int period, TCentre image,
-          TCentre slope, TCentre curvature, const TBounds& bounds) {
-  const TCentre start{z[anchor].zr, z[anchor].zi};
+TProof Trap(const Map& map, TOrbitPoint z, int period, TCentre image, TCentre slope, TCentre curvature,
+            const TBounds& bounds, TTrapDisc& trap) {
+  const TCentre start{z.zr, z.zi};
   // The fixed point of f^period nearest the start, to second order: the
   // root d of g + g' d + g'' d^2 / 2 with g = f^period - id, and the slope
   // there. Where that slope is below 1, too early, most likely, if the start
@@ -172,44 +218,18 @@ TProof Trap(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, 
       image = map.Next(image);
     }
   }
-  // Over the cycle a disc of radius r grows to about growth r + noise, the
-  // radius that a point grows to.
-  double absW[kLongestCycle + 1];
-  absW[0] = Abs(w[0]);
-  double growth = 1, noise = 0;
-  for (int k = 0; k < period; ++k) {
-    w[k + 1] = map.Next(w[k]);
-    absW[k + 1] = Abs(w[k + 1]);
-    growth *= map.Spread(w[k], absW[k], 0);
-    noise = NextRadius(map, w[k], absW[k], absW[k + 1], noise, rho);
-  }
+  double growth;
+  trap = TrapAbout(map, w, period, bounds, growth);
   // A cycle that repels is hopeless, unless Newton's method has not found it.
   if (!(growth < 1)) return Norm(Difference(image, w[0])) <= 0x1p-40 ? TProof::Hopeless : TProof::NotYet;
-  const TCentre apart = Difference(w[period], w[0]);
-  const double gap = std::abs(apart.Re) + std::abs(apart.Im);
-  const double least = (noise + gap) / (1 - growth);
-  double reach = 0;
-  for (const TOrbitPoint point : z)
-    if (point.zr != w[0].Re || point.zi != w[0].Im)
-      reach = std::max(reach, Abs(Difference({point.zr, point.zi}, w[0])) * kMargin);
-  for (const double scale : {2.0, 8.0}) {
-    const double first = std::max(reach, scale * least);
-    double r = first;
-    for (int k = 0; k < period; ++k) {
-      if (!bounds.Hold(w[k], r)) return TProof::NotYet;  // larger discs fare no better
-      r = NextRadius(map, w[k], absW[k], absW[k + 1], r, rho);
-    }
-    if ((gap + r) * kMargin <= first) return TProof::Trapped;
-  }
-  return TProof::NotYet;
+  return Holds(trap, z) ? TProof::Trapped : TProof::NotYet;
 }
 
-// The same for the map of the parameters' anchor, which the others lie within
-// rho of.
+// The same for the map's orbit through z, from the cycle's length on.
 template <class Map>
-TProof Prove(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor, double rho, const TComplexRect& box) {
+TProof Prove(const Map& map, TOrbitPoint z, const TComplexRect& box, TTrapDisc& trap) {
   const TBounds bounds(box);
-  const TCentre start{z[anchor].zr, z[anchor].zi};
+  const TCentre start{z.zr, z.zi};
   TCentre w = start, slope = {1, 0}, curvature = {0, 0};
   // The cycle's length: the double orbit's first close return.
   for (int period = 1; period <= kLongestCycle; ++period) {
@@ -219,12 +239,18 @@ TProof Prove(const Map& map, std::span<const TOrbitPoint> z, std::size_t anchor,
     w = map.Next(w);
     if (!bounds.Hold(w, 0)) return TProof::Hopeless;
     if (Norm(Difference(w, start)) < kNear * kNear)
-      return Trap(map, z, anchor, rho, period, w, slope, curvature, bounds);
+      return Trap(map, z, period, w, slope, curvature, bounds, trap);
   }
   return TProof::NotYet;
 }
 
 }  // namespace
+
+TTrapDisc ClosedFormTrap(float re, float im, const TComplexRect& box) {
+  TTrapDisc trap;
+  HWY_NAMESPACE::ClosedFormDisc(TScalarArith{}, re, im, HWY_NAMESPACE::TDiscBounds(box), trap.Re, trap.Im, trap.Reach);
+  return trap;
+}
 
 double StepBound(TOrbitKind kind, double wr, double wi, double r, float re, float im, double& nextRe,
                  double& nextIm) {
@@ -233,20 +259,14 @@ double StepBound(TOrbitKind kind, double wr, double wi, double r, float re, floa
     const TCentre next = map.Next(w);
     nextRe = next.Re;
     nextIm = next.Im;
-    return NextRadius(map, w, Abs(w), Abs(next), r, 0);
+    return NextRadius(map, w, Abs(w), Abs(next), r);
   };
   return kind == TOrbitKind::Mandelbrot ? bound(TQuadratic{re, im}) : bound(TCubic{});
 }
 
-TProof ProveTrapped(TOrbitKind kind, std::span<const TOrbitPoint> z, std::span<const float> re,
-                  std::span<const float> im, const TComplexRect& box) {
-  assert(!z.empty() && re.size() == z.size() && im.size() == z.size());
-  const std::size_t anchor = z.size() / 2;
-  if (kind == TOrbitKind::Julia) return Prove(TCubic{}, z, anchor, 0, box);
-  double rho = 0;
-  for (std::size_t k = 0; k < z.size(); ++k)
-    rho = std::max(rho, Abs({double(re[k]) - re[anchor], double(im[k]) - im[anchor]}) * kMargin);
-  return Prove(TQuadratic{re[anchor], im[anchor]}, z, anchor, rho, box);
+TProof ProveTrapped(TOrbitKind kind, TOrbitPoint z, float re, float im, const TComplexRect& box, TTrapDisc& trap) {
+  trap = {};
+  return kind == TOrbitKind::Julia ? Prove(TCubic{}, z, box, trap) : Prove(TQuadratic{re, im}, z, box, trap);
 }
 
 }  // namespace wirolot

@@ -1,7 +1,8 @@
-// Small views of the Mandelbrot command mostly inside the set, near its
-// parabolic points and with box edges among the cycles, from fuzzed numbers:
-// the fast engine, which ends orbits proven never to leave the box, must
-// agree with the reference pixel for pixel.
+// Small views mostly inside the Mandelbrot set, near its parabolic points and
+// the edges of its cardioid and period-2 bulb, with box edges among the
+// cycles, and Julia views of the same places, from fuzzed numbers: the fast
+// engine, which ends orbits proven never to leave the box or caught in a trap
+// disc, must agree with the reference engine pixel for pixel.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -31,6 +32,7 @@ const double kAnchors[][2] = {{-0.2, 0.3},   {-1, 0},        {-0.12, 0.75},  {-1
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
+  const bool julia = in.ConsumeBool();
   const auto& anchor = kAnchors[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kAnchors) - 1)];
   const double span = std::pow(10.0, -in.ConsumeFloatingPointInRange<double>(1, 6));
   const double re = anchor[0] + span * in.ConsumeFloatingPointInRange<double>(-2, 2);
@@ -44,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   TSink sink;
   wirolot::TBitmapSurface fast(12, 9), reference(12, 9);
-  wirolot::DrawMandelbrot(fast, texts, sink, wirolot::TEngine::Fast, {});
-  wirolot::DrawMandelbrot(reference, texts, sink, wirolot::TEngine::Reference, {});
+  const auto draw = julia ? wirolot::DrawJulia : wirolot::DrawMandelbrot;
+  draw(fast, texts, sink, wirolot::TEngine::Fast, {});
+  draw(reference, texts, sink, wirolot::TEngine::Reference, {});
   if (fast.Pixels() != reference.Pixels()) std::abort();
   return 0;
 }
