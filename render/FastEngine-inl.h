@@ -416,9 +416,17 @@ class TOrbitSupply {
     group.Count = std::min(hn::Lanes(d), segment.End - next);
     group.Rounds = 0;
     group.SettleAt = job_.Prove ? SettleAfter(0) : 0;
-    alignas(64) float part[kMaxLanes] = {};
-    std::copy_n(job_.Rows.Re().data() + next, group.Count, part);
-    re = hn::PromoteTo(d, hn::Load(hn::Rebind<float, D>(), part));
+    const hn::Rebind<float, D> df;
+    const float* first = job_.Rows.Re().data() + next;
+    // Straight from the walk: a vector loaded from a fresh copy waits for
+    // the copy's stores. Only a segment's last samples go through one.
+    if (group.Count == hn::Lanes(d)) {
+      re = hn::PromoteTo(d, hn::LoadU(df, first));
+    } else {
+      alignas(64) float part[kMaxLanes] = {};
+      std::copy_n(first, group.Count, part);
+      re = hn::PromoteTo(d, hn::Load(df, part));
+    }
     im = hn::Set(d, job_.Rows.Im(segment.Row));
     Start(d, Orbit{}, re, im, zr, zi);
     live = hn::FirstN(d, group.Count);
@@ -429,7 +437,7 @@ class TOrbitSupply {
     hn::Store(hn::Set(d, -1.0), d, group.Traps.Reach);
     group.Trapping = false;
     if (job_.Prove && Orbit::kKind == TOrbitKind::Mandelbrot && group.Count &&
-        NearKnownCycles(part[0], part[group.Count - 1], job_.Rows.Im(segment.Row))) {
+        NearKnownCycles(first[0], first[group.Count - 1], job_.Rows.Im(segment.Row))) {
       const M known = hn::And(live, KnownCycle(d, re, im));
       if (!hn::AllFalse(d, known)) SetTraps(d, group, known, re, im);
     }
