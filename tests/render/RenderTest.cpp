@@ -16,6 +16,7 @@
 #include "Convert.h"
 #include "ExtendedOperations.h"
 #include "Fractals.h"
+#include "RowPipeline.h"
 #include "StraightReference.h"
 #include "Walk.h"
 #include "hwy/targets.h"
@@ -324,6 +325,28 @@ TEST(Pass, StopsAndFailuresKeepAPrefix) {
       EXPECT_TRUE(std::equal(s.Pixels.begin(), s.Pixels.begin() + (painted + 1) * 64, want.Pixels.begin()));
     }
   }
+}
+
+// A counter that holds back one sample of the first row while it claims on:
+// it finds no room long before the last row, and once the first row is done
+// every row shows its own counts (row y: y + 1 steps).
+TEST(Pass, ClaimsWaitForRoomBehindAHeldRow) {
+  TCallLog s(4000, 100);  // rows of 16 KB: a quarter megabyte holds 16
+  PaintRows(s, ConvertTexts(kDefaultTexts), s, {}, [](const TRenderParams&, TRowPipeline& rows) {
+    const auto count = [&rows](const TRowPipeline::TSegment& g) {
+      std::fill(rows.Counts(g.Row) + g.Begin, rows.Counts(g.Row) + g.End, std::int32_t(g.Row + 1));
+      rows.Counted(g.Row, g.End - g.Begin);
+    };
+    TRowPipeline::TSegment held, next;
+    ASSERT_EQ(rows.TryClaim(1, held), TRowPipeline::TClaim::Taken);
+    TRowPipeline::TClaim claim;
+    while ((claim = rows.TryClaim(1000, next)) == TRowPipeline::TClaim::Taken) count(next);
+    EXPECT_EQ(claim, TRowPipeline::TClaim::Full);
+    count(held);
+    while (rows.Claim(1000, next)) count(next);
+  });
+  for (int y = 1; y < 99; ++y)
+    for (int x = 1; x < 4000; ++x) ASSERT_EQ(s.Pixels[std::size_t(y) * 4000 + x], ColorOf(y)) << x << ", " << y;
 }
 
 // The engines agree where the straightforward loops cannot go: limits the
