@@ -220,6 +220,11 @@ struct TTrapArrays {
   }
   TTrapDisc Get(std::size_t l) const { return {Re[l], Im[l], Reach[l]}; }
 
+  // Whether some lane from `at` on has a disc.
+  HWY_INLINE bool Any(D d, std::size_t at) const {
+    return !hn::AllFalse(d, hn::Ge(hn::Load(d, Reach + at), hn::Zero(d)));
+  }
+
   // The lanes from `at` on whose disc holds their point, as Holds decides.
   HWY_INLINE M Hold(D d, std::size_t at, V zr, V zi) const {
     const V dr = hn::Sub(zr, hn::Load(d, Re + at)), di = hn::Sub(zi, hn::Load(d, Im + at));
@@ -483,7 +488,7 @@ class TOrbitSupply {
     const M asked = hn::And(live, hn::Lt(apart, hn::Load(d, group.Near)));
     if (HWY_LIKELY(hn::AllFalse(d, asked))) return;
     const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, group.Near, group.Traps, 0);
-    group.Trapping = !hn::AllFalse(d, hn::Ge(hn::Load(d, group.Traps.Reach), hn::Zero(d)));
+    group.Trapping = group.Traps.Any(d, 0);
     End(d, group, proven, live, steps);
   }
 
@@ -507,8 +512,9 @@ class TOrbitSupply {
     std::copy_n(counts, group.Count, job_.Rows.Counts(row) + group.Column);
     if (hn::AllFalse(d, live)) return;
     if (atLimit) {
-      interior_.Orbits += hn::CountTrue(d, live);
-      interior_.Steps += hn::CountTrue(d, live) * std::uint64_t(group.Rounds);
+      const std::size_t count = hn::CountTrue(d, live);
+      interior_.Orbits += count;
+      interior_.Steps += count * std::uint64_t(group.Rounds);
       return;
     }
     alignas(64) double point[2][kMaxLanes], sample[kMaxLanes];
@@ -600,17 +606,12 @@ class TLaneStore {
         const M proven = ProveLanes<Orbit>(d, job_.Box, asked, zr, zi, re, im, apart, near_ + at, traps_, at);
         interior_.Proven += hn::CountTrue(d, proven);
         back = hn::Or(back, proven);
-        trapping_[group] = Trapping(d, group);
+        trapping_[group] = traps_.Any(d, at);
       }
     }
     const M due = hn::Le(hn::Load(d, keepAt_ + at), hn::Set(d, double(round)));
     if (HWY_UNLIKELY(!hn::AllFalse(d, due))) Keep(d, group, zr, zi, due, round);
     return back;
-  }
-
-  // Whether some lane of the group has a trap disc.
-  HWY_INLINE bool Trapping(D d, std::size_t group) const {
-    return !hn::AllFalse(d, hn::Ge(hn::Load(d, traps_.Reach + At(group)), hn::Zero(d)));
   }
 
   // Keeps the points of the lanes `due`, until twice their present age.
@@ -643,7 +644,7 @@ class TLaneStore {
     }
     if (idle && !MirrorIdle(first, lanes)) return false;
     deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
-    trapping_[group] = Trapping(d, group);
+    trapping_[group] = traps_.Any(d, At(group));
     return true;
   }
 

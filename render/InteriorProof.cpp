@@ -199,24 +199,20 @@ TProof Trap(const Map& map, TOrbitPoint z, int period, TCentre image, TCentre sl
   // Newton's method from there, until f^period barely moves the point.
   TCentre w[kLongestCycle + 1];
   w[0] = Sum(start, step);
-  if (step.Re != 0 || step.Im != 0) {
+  const auto iterate = [&] {  // image and slope of f^period at w[0]
     image = w[0];
     slope = {1, 0};
     for (int k = 0; k < period; ++k) {
       slope = Product(slope, map.Slope(image));
       image = map.Next(image);
     }
-  }
+  };
+  if (step.Re != 0 || step.Im != 0) iterate();
   for (int iteration = 0; iteration < 4; ++iteration) {
     const TCentre moved = Difference(image, w[0]);
     if (!(Norm(moved) > settled)) break;
     w[0] = Difference(w[0], Quotient(moved, {slope.Re - 1, slope.Im}));
-    image = w[0];
-    slope = {1, 0};
-    for (int k = 0; k < period; ++k) {
-      slope = Product(slope, map.Slope(image));
-      image = map.Next(image);
-    }
+    iterate();
   }
   double growth;
   trap = TrapAbout(map, w, period, bounds, growth);
