@@ -10,12 +10,19 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <iterator>
+#include <mutex>
+#include <stop_token>
 #include <vector>
 
 #include "DiscBound-inl.h"
@@ -323,6 +330,83 @@ struct TLongOrbit {
   TTrapDisc Trap;
 };
 
+// The long orbits of a pass, oldest first, shared by all its threads, so
+// that no lane idles while an orbit waits for a lane elsewhere. A thread
+// with nothing to do waits here until orbits or room in the pipeline come.
+class TOrbitPool {
+ public:
+  explicit TOrbitPool(const TRowPipeline& rows) : rows_(rows), onStop_(rows.StopToken(), [this] { Wake(); }) {}
+
+  // A thread is about to claim a segment: orbits may come until it has put
+  // the segment's long orbits (Put) or claimed nothing (Unclaimed).
+  void Claiming() {
+    std::lock_guard lock(mutex_);
+    ++claiming_;
+  }
+  void Put(const std::vector<TLongOrbit>& orbits) {
+    bool wake;
+    {
+      std::lock_guard lock(mutex_);
+      orbits_.insert(orbits_.end(), orbits.begin(), orbits.end());
+      size_.store(orbits_.size(), std::memory_order_relaxed);
+      wake = --claiming_ == 0 || !orbits.empty();
+    }
+    if (wake) changed_.notify_all();
+  }
+  void Unclaimed() { Put({}); }
+
+  // Moves up to n of the oldest orbits to the back of `to`, newest first.
+  bool Take(std::size_t n, std::vector<TLongOrbit>& to) {
+    if (!size_.load(std::memory_order_relaxed)) return false;
+    std::lock_guard lock(mutex_);
+    n = std::min(n, orbits_.size());
+    to.insert(to.end(), std::make_reverse_iterator(orbits_.begin() + std::ptrdiff_t(n)),
+              std::make_reverse_iterator(orbits_.begin()));
+    orbits_.erase(orbits_.begin(), orbits_.begin() + std::ptrdiff_t(n));
+    size_.store(orbits_.size(), std::memory_order_relaxed);
+    return n > 0;
+  }
+  // Orbits waiting, as last seen.
+  std::size_t Size() const { return size_.load(std::memory_order_relaxed); }
+
+  // Rows were painted, or the pass is stopping: there may be room for more
+  // segments, or nothing more to do.
+  void Wake() {
+    {
+      std::lock_guard lock(mutex_);
+      wakes_.fetch_add(1, std::memory_order_release);
+    }
+    changed_.notify_all();
+  }
+  // Acquires what the waking thread painted, so that a claim after it sees
+  // the room.
+  std::uint64_t Wakes() const { return wakes_.load(std::memory_order_acquire); }
+
+  // Waits for orbits, a wake after `since` wakes, or, once nothing is left to
+  // claim (`done`), for every claim to end. False when no orbit will come.
+  bool Wait(std::uint64_t since, bool done) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+      return !orbits_.empty() || rows_.Stopping() ||
+             (done ? claiming_ == 0 : wakes_.load(std::memory_order_relaxed) != since);
+    });
+    return !rows_.Stopping() && (!orbits_.empty() || !done);
+  }
+
+ private:
+  const TRowPipeline& rows_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<TLongOrbit> orbits_;
+  std::size_t claiming_ = 0;
+  std::atomic<std::size_t> size_{0};     // orbits_.size(), read without the lock
+  std::atomic<std::uint64_t> wakes_{0};  // changed under the lock
+  std::stop_callback<std::function<void()>> onStop_;
+};
+
+// Long orbits a lane store takes from the pool at once.
+constexpr std::size_t kTakeOrbits = kMaxLanes;
+
 // One thread's supply of long orbits: it claims segments, runs each one's
 // samples in lock step, writes the counts of the orbits that end, and keeps
 // the others.
@@ -331,32 +415,37 @@ class TOrbitSupply {
  public:
   // Lane steps recomputed exactly are added to `fallbacks`, orbits that run
   // to their limit to `interior`.
-  TOrbitSupply(const TFastJob& job, std::uint64_t& fallbacks, TInteriorTally& interior)
-      : job_(job), fallbacks_(fallbacks), interior_(interior) {}
+  TOrbitSupply(const TFastJob& job, TOrbitPool& pool, std::uint64_t& fallbacks, TInteriorTally& interior)
+      : job_(job), pool_(pool), fallbacks_(fallbacks), interior_(interior) {}
 
   // The next long orbit; false when none is there for now, because the
   // pipeline is full or nothing is left.
   bool Next(TLongOrbit& orbit) {
-    TRowPipeline::TSegment segment;
-    while (queue_.empty()) {
-      if (job_.Rows.TryClaim(SegmentLength(), segment) != TRowPipeline::TClaim::Taken) return false;
-      Sprint(segment);
+    while (taken_.empty() && !pool_.Take(kTakeOrbits, taken_)) {
+      dry_ = pool_.Wakes();
+      if (SprintNext() != TRowPipeline::TClaim::Taken) return false;
     }
-    orbit = queue_.back();
-    queue_.pop_back();
+    orbit = taken_.back();
+    taken_.pop_back();
     return true;
   }
 
   // Waits until a long orbit is there; false when none will come.
   bool Await() {
-    TRowPipeline::TSegment segment;
-    while (queue_.empty())
-      if (job_.Rows.Claim(SegmentLength(), segment))
-        Sprint(segment);
-      else
+    while (taken_.empty() && !pool_.Take(kTakeOrbits, taken_)) {
+      const std::uint64_t wakes = pool_.Wakes();
+      const TRowPipeline::TClaim claim = SprintNext();
+      if (claim != TRowPipeline::TClaim::Taken && !pool_.Wait(wakes, claim == TRowPipeline::TClaim::Done))
         return false;
+    }
     return true;
   }
+
+  // The pipeline painted rows after counts were written.
+  void Painted() { pool_.Wake(); }
+
+  // Whether Next may find an orbit now that it did not find the last time.
+  bool Hopeful() const { return pool_.Size() || pool_.Wakes() != dry_; }
 
  private:
   // A group's place in the segment: `Count` samples from `Column` on, and
@@ -374,9 +463,24 @@ class TOrbitSupply {
   // The samples of a segment, each group taking the next ones whenever all of
   // its orbits have ended or outlasted the first rounds. The groups' vectors
   // are locals.
+  // Claims the next segment and runs it, its long orbits into the pool.
+  TRowPipeline::TClaim SprintNext() {
+    TRowPipeline::TSegment segment;
+    pool_.Claiming();
+    const TRowPipeline::TClaim claim = job_.Rows.TryClaim(SegmentLength(), segment);
+    if (claim != TRowPipeline::TClaim::Taken) {
+      pool_.Unclaimed();
+      return claim;
+    }
+    Sprint(segment);
+    pool_.Put(sprinted_);
+    if (job_.Rows.Counted(segment.Row, segment.End - segment.Begin - sprinted_.size())) Painted();
+    sprinted_.clear();
+    return claim;
+  }
+
   HWY_NOINLINE void Sprint(const TRowPipeline::TSegment& segment) {
     const D d;
-    const std::size_t queued = queue_.size();
     std::size_t next = segment.Begin;
     static_assert(kGroups == 4);
     TGroup g0, g1, g2, g3;
@@ -392,7 +496,6 @@ class TOrbitSupply {
       busy -= Round(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2);
       busy -= Round(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
     }
-    job_.Rows.Counted(segment.Row, segment.End - segment.Begin - (queue_.size() - queued));
   }
 
   // One round of a group; true when it has run out of samples.
@@ -525,7 +628,7 @@ class TOrbitSupply {
     for (std::uint64_t going = LaneBits(d, live); going; going &= going - 1) {
       const int l = std::countr_zero(going);
       // A hopeless orbit stays so; the others start afresh.
-      queue_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row,
+      sprinted_.push_back({point[0][l], point[1][l], sample[l], sampleIm, group.Rounds, row,
                         group.Column + std::size_t(l), group.Near[l] ? kNearPoint : 0,
                         group.Traps.Get(std::size_t(l))});
     }
@@ -534,9 +637,12 @@ class TOrbitSupply {
   const TFastJob& job_;
   const TBoxBounds box_{job_.Box};
   const TDiscBounds bounds_{job_.Box};
+  TOrbitPool& pool_;
   std::uint64_t& fallbacks_;
   TInteriorTally& interior_;
-  std::vector<TLongOrbit> queue_;
+  std::vector<TLongOrbit> taken_;     // from the pool, oldest last
+  std::vector<TLongOrbit> sprinted_;  // the long orbits of the segment in hand
+  std::uint64_t dry_ = 0;             // the pool's wakes when Next last found nothing
 };
 
 // Every group's lanes on long orbits, where a finished orbit hands its count
@@ -556,12 +662,36 @@ class TLaneStore {
     std::fill_n(traps_.Reach, kStateSize, -1.0);
   }
 
-  // Starts every lane on a new orbit, after `round`; false if none is there.
-  bool Fill(D d, std::int64_t round) {
-    bool any = false;
-    for (std::size_t g = 0; g < kGroups; ++g) any = Refill(d, g, hn::FirstN(d, hn::Lanes(d)), hn::FirstN(d, 0), round);
-    return any;
+  // After `round`, with the points of the groups in use stored (Save):
+  // orbits move to the first lanes and, if `take`, the lanes after them take
+  // the ones there are, so that only the groups that hold one step. Returns
+  // how many groups do; 0 when no lane has an orbit.
+  std::size_t Rebalance(D d, std::int64_t round, bool take) {
+    const std::size_t lanes = hn::Lanes(d), slots = kGroups * lanes;
+    const auto at = [lanes](std::size_t slot) { return At(slot / lanes) + slot % lanes; };
+    std::size_t used = 0;
+    for (std::size_t slot = 0; slot < slots; ++slot)
+      if (live_[at(slot)]) {
+        if (used < slot) Move(at(slot), at(used));
+        ++used;
+      }
+    while (take && used < slots && TakeOrbit(at(used), round)) ++used;
+    idle_ = used < slots;
+    groups_ = (used + lanes - 1) / lanes;
+    if (!groups_) return 0;
+    for (std::size_t g = 0; g < groups_; ++g) Ready(d, g);
+    return groups_;
   }
+
+  // Whether some lane has had no orbit since the last Rebalance.
+  bool Idle() const { return idle_; }
+  // Whether the orbits would fit in fewer groups.
+  bool Sparse(D d) const {
+    return std::size_t(std::count(live_, live_ + At(groups_), true)) + hn::Lanes(d) <= groups_ * hn::Lanes(d);
+  }
+
+  // Stores group g's points, as Rebalance needs them.
+  HWY_INLINE void Save(D d, std::size_t g, V zr, V zi) { lanes_.StorePoint(d, g, zr, zi); }
 
   // Group g's vectors as stored.
   HWY_INLINE void Load(D d, std::size_t g, V& zr, V& zi, V& re, V& im) const { lanes_.Load(d, g, zr, zi, re, im); }
@@ -642,16 +772,39 @@ class TLaneStore {
       if (live_[l]) Record(l, cycling >> k & 1 ? job_.Limit : std::int32_t(round - start_[l]), round);
       idle |= !TakeOrbit(l, round);
     }
-    if (idle && !MirrorIdle(first, lanes)) return false;
+    idle_ |= idle;
+    return Ready(d, group);
+  }
+
+  // After the group's lanes changed: its idle lanes mirror a live one, and
+  // its earliest limit and whether it has a trap disc are noted. False if no
+  // lane in use has an orbit.
+  bool Ready(D d, std::size_t group) {
+    const std::size_t first = At(group), lanes = hn::Lanes(d);
+    if (!std::all_of(live_ + first, live_ + first + lanes, [](bool live) { return live; }) &&
+        !MirrorIdle(first, lanes))
+      return false;
     deadline_[group] = *std::min_element(start_ + first, start_ + first + lanes) + job_.Limit;
-    trapping_[group] = traps_.Any(d, At(group));
+    trapping_[group] = traps_.Any(d, first);
     return true;
+  }
+
+  // Moves lane `from`'s orbit to the idle lane `to`.
+  void Move(std::size_t from, std::size_t to) {
+    for (double* a : {lanes_.Zr, lanes_.Zi, lanes_.Re, lanes_.Im, keptZr_, keptZi_, keepAt_, near_, traps_.Re,
+                      traps_.Im, traps_.Reach})
+      a[to] = a[from];
+    start_[to] = start_[from];
+    row_[to] = row_[from];
+    column_[to] = column_[from];
+    live_[to] = true;
+    live_[from] = false;
   }
 
   // The count of lane l's orbit, which ends after `round`.
   void Record(std::size_t l, std::int32_t count, std::int64_t round) {
     job_.Rows.Counts(row_[l])[column_[l]] = count;
-    job_.Rows.Counted(row_[l], 1);
+    if (job_.Rows.Counted(row_[l], 1)) supply_.Painted();
     if (count == job_.Limit) {
       ++interior_.Orbits;
       interior_.Steps += std::uint64_t(round - start_[l]);
@@ -681,8 +834,8 @@ class TLaneStore {
   // last stored), so that they never stall a vector; their steps go
   // unrecorded. False if no lane of any group has an orbit.
   bool MirrorIdle(std::size_t first, std::size_t lanes) {
-    const bool* source = std::find(live_, live_ + kStateSize, true);
-    if (source == live_ + kStateSize) return false;
+    const bool* source = std::find(live_, live_ + At(groups_), true);
+    if (source == live_ + At(groups_)) return false;
     const std::size_t s = std::size_t(source - live_);
     for (std::size_t l = first; l < first + lanes; ++l)
       if (!live_[l]) {
@@ -714,26 +867,30 @@ class TLaneStore {
   std::size_t row_[kStateSize] = {}, column_[kStateSize] = {};
   bool live_[kStateSize] = {};
   std::int64_t deadline_[kGroups] = {};
+  std::size_t groups_ = 0;  // the groups in use, from the first
+  bool idle_ = true;        // some lane has no orbit
 };
 
 // Runs the thread's share of the job; returns the lane steps recomputed exactly.
 template <class Orbit, bool kCertify>
-std::uint64_t RunLanes(const TFastJob& job) {
+std::uint64_t RunLanes(const TFastJob& job, TOrbitPool& pool) {
   const D d;
   std::uint64_t fallbacks = 0;
   TInteriorTally interior;
-  TOrbitSupply<Orbit, kCertify> supply(job, fallbacks, interior);
+  TOrbitSupply<Orbit, kCertify> supply(job, pool, fallbacks, interior);
   TLaneStore<Orbit, kCertify> store(job, supply, fallbacks, interior);
-  // Each group's vectors stay in locals from round to round.
+  // Each group's vectors stay in locals from round to round; only the first
+  // `groups` step.
   static_assert(kGroups == 4);
   V zr0, zi0, re0, im0, zr1, zi1, re1, im1, zr2, zi2, re2, im2, zr3, zi3, re3, im3;
-  // One round of every group; false when no lane has an orbit left.
+  std::size_t groups = 0;
+  // One round of the groups in use; false when no lane has an orbit left.
   const auto round = [&](std::int64_t n, auto look) HWY_ATTR {
     constexpr int kLook = decltype(look)::value;
     return store.template Round<kLook>(d, 0, zr0, zi0, re0, im0, n) &&
-           store.template Round<kLook>(d, 1, zr1, zi1, re1, im1, n) &&
-           store.template Round<kLook>(d, 2, zr2, zi2, re2, im2, n) &&
-           store.template Round<kLook>(d, 3, zr3, zi3, re3, im3, n);
+           (groups < 2 || store.template Round<kLook>(d, 1, zr1, zi1, re1, im1, n)) &&
+           (groups < 3 || store.template Round<kLook>(d, 2, zr2, zi2, re2, im2, n)) &&
+           (groups < 4 || store.template Round<kLook>(d, 3, zr3, zi3, re3, im3, n));
   };
   using TStore = TLaneStore<Orbit, kCertify>;
   // kTrapRounds rounds, the last of which looks for `look`.
@@ -742,20 +899,32 @@ std::uint64_t RunLanes(const TFastJob& job) {
     for (std::int64_t k = 1; going && k < kTrapRounds; ++k) going = round(++n, std::integral_constant<int, 0>{});
     return going && round(++n, look);
   };
-  // Lanes run while orbits come; when every lane has run dry, the thread
-  // waits for room in the pipeline.
-  std::int64_t n = 0;
-  while (!job.Rows.Stopping() && supply.Await() && store.Fill(d, n)) {
+  const auto load = [&]() HWY_ATTR {
     store.Load(d, 0, zr0, zi0, re0, im0);
     store.Load(d, 1, zr1, zi1, re1, im1);
     store.Load(d, 2, zr2, zi2, re2, im2);
     store.Load(d, 3, zr3, zi3, re3, im3);
+  };
+  // Lanes run while orbits come; when every lane has run dry, the thread
+  // waits for orbits or room in the pipeline.
+  std::int64_t n = 0;
+  while (!job.Rows.Stopping() && supply.Await() && (groups = store.Rebalance(d, n, true))) {
+    load();
     // Every kTrapRounds-th round looks for points in their trap disc, each
-    // cycle's last round for repeats too; a stop is looked for between cycles.
+    // cycle's last round for repeats too. Between cycles, a stop is looked
+    // for, and idle lanes take new orbits or give up their group.
     for (bool going = true; going && !job.Rows.Stopping();) {
       for (std::int64_t k = kTrapRounds; going && k < kCycleRounds; k += kTrapRounds)
         going = rounds(n, std::integral_constant<int, TStore::kTraps>{});
       going = going && rounds(n, std::integral_constant<int, TStore::kTraps | TStore::kRepeats>{});
+      if (going && store.Idle() && (supply.Hopeful() || store.Sparse(d))) {
+        store.Save(d, 0, zr0, zi0);
+        if (groups > 1) store.Save(d, 1, zr1, zi1);
+        if (groups > 2) store.Save(d, 2, zr2, zi2);
+        if (groups > 3) store.Save(d, 3, zr3, zi3);
+        going = (groups = store.Rebalance(d, n, supply.Hopeful())) > 0;
+        load();
+      }
     }
   }
   AddInteriorTally(interior);
@@ -765,9 +934,10 @@ std::uint64_t RunLanes(const TFastJob& job) {
 template <bool kCertify>
 void Count(TOrbitKind kind, const TFastJob& job) {
   std::uint64_t fallbacks = 0;
+  TOrbitPool pool(job.Rows);
 #pragma omp parallel if (job.Rows.Samples() > SegmentLength()) reduction(+ : fallbacks)
-  fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job)
-                                              : RunLanes<TJuliaOrbit, kCertify>(job);
+  fallbacks += kind == TOrbitKind::Mandelbrot ? RunLanes<TMandelbrotOrbit, kCertify>(job, pool)
+                                              : RunLanes<TJuliaOrbit, kCertify>(job, pool);
   if (fallbacks) AddFallbackSteps(fallbacks);
 }
 

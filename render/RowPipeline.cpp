@@ -10,15 +10,13 @@
 namespace wirolot {
 
 namespace {
-// Counts held in flight, and the fewest rows held for each computing thread,
-// however wide the rows are.
-constexpr std::size_t kWindowBytes = std::size_t(1) << 18;
+// The fewest rows held for each computing thread, however wide the rows are.
 constexpr std::size_t kRowsPerThread = 4;
 
 std::size_t WindowRows(const TWalk& walk) {
   const std::size_t rowBytes = std::max<std::size_t>(walk.Re.size(), 1) * sizeof(std::int32_t);
   const std::size_t fewest = kRowsPerThread * std::size_t(omp_get_max_threads());
-  return std::max<std::size_t>(1, std::min(walk.VisibleRows, std::max(fewest, kWindowBytes / rowBytes)));
+  return std::max<std::size_t>(1, std::min(walk.VisibleRows, std::max(fewest, TRowPipeline::kWindowBytes / rowBytes)));
 }
 }  // namespace
 
@@ -58,18 +56,20 @@ bool TRowPipeline::Claim(std::size_t length, TSegment& segment) {
   }
 }
 
-void TRowPipeline::Counted(std::size_t row, std::size_t samples) {
-  if (samples == 0) return;
+bool TRowPipeline::Counted(std::size_t row, std::size_t samples) {
+  if (samples == 0) return false;
   // The last counts of a row: whoever writes them paints what is complete.
-  if (pending_[row % windowRows_].fetch_sub(samples, std::memory_order_acq_rel) != samples) return;
+  if (pending_[row % windowRows_].fetch_sub(samples, std::memory_order_acq_rel) != samples) return false;
   std::lock_guard lock(paintMutex_);
-  PaintCompleteRows();
+  return PaintCompleteRows();
 }
 
-void TRowPipeline::PaintCompleteRows() {
+bool TRowPipeline::PaintCompleteRows() {
   std::size_t row = painted_.load(std::memory_order_relaxed);
   const std::size_t before = row;
-  while (!failure_ && row < walk_.VisibleRows && pending_[row % windowRows_].load(std::memory_order_acquire) == 0) {
+  // A stop holds from the next row on, whatever is complete.
+  while (!failure_ && !Stopping() && row < walk_.VisibleRows &&
+         pending_[row % windowRows_].load(std::memory_order_acquire) == 0) {
     try {
       sink_.SetPosition(walk_.Rows[row].Progress);
       const std::int32_t* counts = Counts(row);
@@ -84,7 +84,9 @@ void TRowPipeline::PaintCompleteRows() {
     pending_[row % windowRows_].store(walk_.Re.size(), std::memory_order_relaxed);
     painted_.store(++row, std::memory_order_release);
   }
-  if (row != before) WakeClaimers();
+  if (row == before) return false;
+  WakeClaimers();
+  return true;
 }
 
 void TRowPipeline::WakeClaimers() {

@@ -28,6 +28,10 @@ class TRowPipeline {
   };
   enum class TClaim { Taken, Full, Done };
 
+  // Counts held in flight at most, unless rows are wider than this over the
+  // rows each thread needs.
+  static constexpr std::size_t kWindowBytes = std::size_t(1) << 22;
+
   // The surface must already be cleared. `stop` ends the pass early.
   TRowPipeline(const TWalk& walk, IPictureSurface& surface, IProgressSink& sink, std::stop_token stop);
   TRowPipeline(const TRowPipeline&) = delete;
@@ -49,8 +53,8 @@ class TRowPipeline {
   // Where the counts of a claimed row go, indexed by column.
   std::int32_t* Counts(std::size_t row) { return counts_.data() + row % windowRows_ * walk_.Re.size(); }
   // `samples` more counts of `row` are written; paints the rows that became
-  // complete. Any thread, any order.
-  void Counted(std::size_t row, std::size_t samples);
+  // complete, and says whether it painted any. Any thread, any order.
+  bool Counted(std::size_t row, std::size_t samples);
 
   // True once the pass is to end early: on request or after a surface failure.
   bool Stopping() const { return stopping_.stop_requested(); }
@@ -61,7 +65,7 @@ class TRowPipeline {
   TPassEnd Finish();
 
  private:
-  void PaintCompleteRows();  // under paintMutex_
+  bool PaintCompleteRows();  // under paintMutex_; whether it painted any
   void WakeClaimers();
 
   const TWalk& walk_;

@@ -316,8 +316,8 @@ TEST(Pass, StopsAndFailuresKeepAPrefix) {
           EXPECT_EQ(y, ++painted);
         }
       }
-      EXPECT_GE(painted, c.FailAtRow ? c.FailAtRow - 1 : c.StopAfterRow);
-      EXPECT_LE(painted, c.FailAtRow ? c.FailAtRow - 1 : 46);
+      // A stop holds from the next row on.
+      EXPECT_EQ(painted, c.FailAtRow ? c.FailAtRow - 1 : c.StopAfterRow);
       EXPECT_TRUE(std::all_of(s.Pixels.begin() + (painted + 1) * 64, s.Pixels.end(), [](TColor p) { return p == 0; }));
       if (want.Pixels.empty()) continue;
       const std::vector<std::pair<char, int>> calls = ExpectedCalls(want);
@@ -331,7 +331,9 @@ TEST(Pass, StopsAndFailuresKeepAPrefix) {
 // it finds no room long before the last row, and once the first row is done
 // every row shows its own counts (row y: y + 1 steps).
 TEST(Pass, ClaimsWaitForRoomBehindAHeldRow) {
-  TCallLog s(4000, 100);  // rows of 16 KB: a quarter megabyte holds 16
+  // Rows a sixteenth of the counts in flight: the pipeline holds 16.
+  const int width = int(TRowPipeline::kWindowBytes / 16 / sizeof(std::int32_t)), height = 40;
+  TCallLog s(width, height);
   PaintRows(s, ConvertTexts(kDefaultTexts), s, {}, [](const TRenderParams&, TRowPipeline& rows) {
     const auto count = [&rows](const TRowPipeline::TSegment& g) {
       std::fill(rows.Counts(g.Row) + g.Begin, rows.Counts(g.Row) + g.End, std::int32_t(g.Row + 1));
@@ -345,8 +347,8 @@ TEST(Pass, ClaimsWaitForRoomBehindAHeldRow) {
     count(held);
     while (rows.Claim(1000, next)) count(next);
   });
-  for (int y = 1; y < 99; ++y)
-    for (int x = 1; x < 4000; ++x) ASSERT_EQ(s.Pixels[std::size_t(y) * 4000 + x], ColorOf(y)) << x << ", " << y;
+  for (int y = 1; y < height; ++y)
+    for (int x = 1; x < width; ++x) ASSERT_EQ(s.Pixels[std::size_t(y) * width + x], ColorOf(y)) << x << ", " << y;
 }
 
 // The engines agree where the straightforward loops cannot go: limits the
