@@ -17,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+#include <utility>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -354,6 +355,31 @@ class TOrbitPool {
     if (wake) changed_.notify_all();
   }
   void Unclaimed() { Put({}); }
+  // Orbits a thread gives up part way; waits until others take them.
+  void Return(const std::vector<TLongOrbit>& orbits) {
+    Claiming();
+    Put(orbits);
+    AwaitTaken();
+  }
+
+  // A thread starts stepping lanes, or stops.
+  void Stepping() { stepping_.fetch_add(1, std::memory_order_relaxed); }
+  void Stopped() {
+    if (stepping_.fetch_sub(1, std::memory_order_relaxed) == 1) Notify();
+  }
+  // Stops the thread stepping, unless it is the last one to.
+  bool Leave() {
+    for (int n = stepping_.load(std::memory_order_relaxed); n > 1;)
+      if (stepping_.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) return true;
+    return false;
+  }
+  // Waits until the orbits are taken, by threads still stepping, or none is.
+  void AwaitTaken() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] {
+      return orbits_.empty() || stepping_.load(std::memory_order_relaxed) == 0 || rows_.Stopping();
+    });
+  }
 
   // Moves up to n of the oldest orbits to the back of `to`, newest first.
   bool Take(std::size_t n, std::vector<TLongOrbit>& to) {
@@ -364,6 +390,7 @@ class TOrbitPool {
               std::make_reverse_iterator(orbits_.begin()));
     orbits_.erase(orbits_.begin(), orbits_.begin() + std::ptrdiff_t(n));
     size_.store(orbits_.size(), std::memory_order_relaxed);
+    if (orbits_.empty()) changed_.notify_all();  // for AwaitTaken
     return n > 0;
   }
   // Orbits waiting, as last seen.
@@ -376,6 +403,10 @@ class TOrbitPool {
       std::lock_guard lock(mutex_);
       wakes_.fetch_add(1, std::memory_order_release);
     }
+    changed_.notify_all();
+  }
+  void Notify() {
+    { std::lock_guard lock(mutex_); }
     changed_.notify_all();
   }
   // Acquires what the waking thread painted, so that a claim after it sees
@@ -401,6 +432,7 @@ class TOrbitPool {
   std::size_t claiming_ = 0;
   std::atomic<std::size_t> size_{0};     // orbits_.size(), read without the lock
   std::atomic<std::uint64_t> wakes_{0};  // changed under the lock
+  std::atomic<int> stepping_{0};
   std::stop_callback<std::function<void()>> onStop_;
 };
 
@@ -444,8 +476,11 @@ class TOrbitSupply {
   // The pipeline painted rows after counts were written.
   void Painted() { pool_.Wake(); }
 
+  // Hands orbits back to the pool and waits until another thread has them.
+  void GiveBack(const std::vector<TLongOrbit>& orbits) { pool_.Return(orbits); }
+
   // Whether Next may find an orbit now that it did not find the last time.
-  bool Hopeful() const { return pool_.Size() || pool_.Wakes() != dry_; }
+  bool Hopeful() const { return !taken_.empty() || pool_.Size() || pool_.Wakes() != dry_; }
 
  private:
   // A group's place in the segment: `Count` samples from `Column` on, and
@@ -457,6 +492,7 @@ class TOrbitSupply {
     // Points held kSettleRounds rounds ago, and how near they must come to ask for a proof.
     alignas(64) double KeptZr[kMaxLanes], KeptZi[kMaxLanes], Near[kMaxLanes];
     bool Trapping = false;  // some lane has a trap disc
+    std::uint64_t Proven = 0;  // the lanes ended by a proof
     TTrapArrays<kMaxLanes> Traps;
   };
 
@@ -544,6 +580,7 @@ class TOrbitSupply {
     std::fill_n(group.Near, kMaxLanes, kNearPoint);
     hn::Store(hn::Set(d, -1.0), d, group.Traps.Reach);
     group.Trapping = false;
+    group.Proven = 0;
     if (job_.Prove && Orbit::kKind == TOrbitKind::Mandelbrot && group.Count &&
         NearKnownCycles(first[0], first[group.Count - 1], job_.Rows.Im(segment.Row))) {
       const M known = hn::And(live, KnownCycle(d, re, im));
@@ -596,8 +633,9 @@ class TOrbitSupply {
   }
 
   // Ends the lanes `proven`: they run to the limit.
-  HWY_INLINE void End(D d, const TGroup& group, M proven, M& live, V& steps) {
+  HWY_INLINE void End(D d, TGroup& group, M proven, M& live, V& steps) {
     steps = hn::IfThenElse(proven, hn::Set(d, double(job_.Limit)), steps);
+    group.Proven |= LaneBits(d, proven);
     live = hn::AndNot(proven, live);
     const std::size_t count = hn::CountTrue(d, proven);
     interior_.Orbits += count;
@@ -613,6 +651,9 @@ class TOrbitSupply {
     alignas(64) std::int32_t counts[kMaxLanes];
     hn::Store(hn::DemoteTo(di, steps), di, counts);
     std::copy_n(counts, group.Count, job_.Rows.Counts(row) + group.Column);
+    for (std::uint64_t left = LaneBits(d, hn::AndNot(live, hn::FirstN(d, group.Count))) & ~group.Proven; left;
+         left &= left - 1)
+      interior_.EscapedSteps += std::uint64_t(counts[std::countr_zero(left)]);
     if (hn::AllFalse(d, live)) return;
     if (atLimit) {
       const std::size_t count = hn::CountTrue(d, live);
@@ -683,11 +724,22 @@ class TLaneStore {
     return groups_;
   }
 
-  // Whether some lane has had no orbit since the last Rebalance.
-  bool Idle() const { return idle_; }
+  // Whether some lane has had no orbit since the last Rebalance, or a group is not in use.
+  bool Idle() const { return idle_ || groups_ < kGroups; }
+  // Orbits in the lanes.
+  std::size_t Live() const { return std::size_t(std::count(live_, live_ + At(groups_), true)); }
   // Whether the orbits would fit in fewer groups.
-  bool Sparse(D d) const {
-    return std::size_t(std::count(live_, live_ + At(groups_), true)) + hn::Lanes(d) <= groups_ * hn::Lanes(d);
+  bool Sparse(D d) const { return Live() + hn::Lanes(d) <= groups_ * hn::Lanes(d); }
+
+  // After `round`, with the points stored (Save): hands every orbit back to
+  // the supply, as it stands, and leaves the lanes idle.
+  void Park(std::int64_t round) {
+    std::vector<TLongOrbit> orbits;
+    for (std::size_t l = 0; l < At(groups_); ++l)
+      if (std::exchange(live_[l], false))
+        orbits.push_back({lanes_.Zr[l], lanes_.Zi[l], lanes_.Re[l], lanes_.Im[l], round - start_[l], row_[l],
+                          column_[l], near_[l], traps_.Get(l)});
+    supply_.GiveBack(orbits);
   }
 
   // Stores group g's points, as Rebalance needs them.
@@ -808,6 +860,8 @@ class TLaneStore {
     if (count == job_.Limit) {
       ++interior_.Orbits;
       interior_.Steps += std::uint64_t(round - start_[l]);
+    } else {
+      interior_.EscapedSteps += std::uint64_t(count);
     }
   }
 
@@ -910,6 +964,8 @@ std::uint64_t RunLanes(const TFastJob& job, TOrbitPool& pool) {
   std::int64_t n = 0;
   while (!job.Rows.Stopping() && supply.Await() && (groups = store.Rebalance(d, n, true))) {
     load();
+    pool.Stepping();
+    bool left = false;
     // Every kTrapRounds-th round looks for points in their trap disc, each
     // cycle's last round for repeats too. Between cycles, a stop is looked
     // for, and idle lanes take new orbits or give up their group.
@@ -925,7 +981,14 @@ std::uint64_t RunLanes(const TFastJob& job, TOrbitPool& pool) {
         going = (groups = store.Rebalance(d, n, supply.Hopeful())) > 0;
         load();
       }
+      // A few orbits left to each of several threads gather in fewer.
+      if (going && groups == 1 && 2 * store.Live() <= hn::Lanes(d) && (left = pool.Leave())) {
+        store.Save(d, 0, zr0, zi0);
+        store.Park(n);
+        going = false;
+      }
     }
+    if (!left) pool.Stopped();
   }
   AddInteriorTally(interior);
   return fallbacks;

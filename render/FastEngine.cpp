@@ -19,7 +19,7 @@ namespace wirolot {
 
 namespace {
 std::atomic<std::uint64_t> gFallbackSteps{0};
-std::atomic<std::uint64_t> gInteriorOrbits{0}, gInteriorProven{0}, gInteriorSteps{0};
+std::atomic<std::uint64_t> gInteriorOrbits{0}, gInteriorProven{0}, gInteriorSteps{0}, gEscapedSteps{0};
 }  // namespace
 
 HWY_EXPORT(CountCertified);
@@ -31,6 +31,7 @@ void AddInteriorTally(const TInteriorTally& tally) {
   gInteriorOrbits.fetch_add(tally.Orbits, std::memory_order_relaxed);
   gInteriorProven.fetch_add(tally.Proven, std::memory_order_relaxed);
   gInteriorSteps.fetch_add(tally.Steps, std::memory_order_relaxed);
+  gEscapedSteps.fetch_add(tally.EscapedSteps, std::memory_order_relaxed);
 }
 
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows) {
@@ -50,7 +51,7 @@ std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory
 
 TInteriorTally FastEngineInteriorTally() {
   return {gInteriorOrbits.load(std::memory_order_relaxed), gInteriorProven.load(std::memory_order_relaxed),
-          gInteriorSteps.load(std::memory_order_relaxed)};
+          gInteriorSteps.load(std::memory_order_relaxed), gEscapedSteps.load(std::memory_order_relaxed)};
 }
 
 }  // namespace wirolot

@@ -19,11 +19,13 @@ void CountOrbitsFastProving(bool prove, TOrbitKind kind, const TComplexRect& box
 // Lane steps the fast engine has recomputed exactly so far in this process.
 std::uint64_t FastEngineFallbackSteps();
 
-// Orbits that ran to their limit in the fast engine so far in this process.
+// Orbits the fast engine has run so far in this process: those that ran to
+// their limit, and the steps of those that left the box.
 struct TInteriorTally {
   std::uint64_t Orbits = 0;  // how many
   std::uint64_t Proven = 0;  // of them, ended by a proof that they never leave
   std::uint64_t Steps = 0;   // steps iterated on them
+  std::uint64_t EscapedSteps = 0;  // steps of the orbits that left the box
 };
 TInteriorTally FastEngineInteriorTally();
 
