@@ -12,18 +12,18 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
-#include <type_traits>
-#include <utility>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <stop_token>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "DiscBound-inl.h"
@@ -440,8 +440,8 @@ class TOrbitPool {
 constexpr std::size_t kTakeOrbits = kMaxLanes;
 
 // One thread's supply of long orbits: it claims segments, runs each one's
-// samples in lock step, writes the counts of the orbits that end, and keeps
-// the others.
+// samples in lock step, writes the counts of the orbits that end, and puts
+// the others in the pool, from which it takes orbits for its lanes.
 template <class Orbit, bool kCertify>
 class TOrbitSupply {
  public:
@@ -496,9 +496,6 @@ class TOrbitSupply {
     TTrapArrays<kMaxLanes> Traps;
   };
 
-  // The samples of a segment, each group taking the next ones whenever all of
-  // its orbits have ended or outlasted the first rounds. The groups' vectors
-  // are locals.
   // Claims the next segment and runs it, its long orbits into the pool.
   TRowPipeline::TClaim SprintNext() {
     TRowPipeline::TSegment segment;
@@ -515,6 +512,9 @@ class TOrbitSupply {
     return claim;
   }
 
+  // The samples of a segment, each group taking the next ones whenever all of
+  // its orbits have ended or outlasted the first rounds. The groups' vectors
+  // are locals.
   HWY_NOINLINE void Sprint(const TRowPipeline::TSegment& segment) {
     const D d;
     std::size_t next = segment.Begin;
