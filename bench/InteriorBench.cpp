@@ -17,7 +17,7 @@
 
 #include "Engine.h"
 #include "RenderPass.h"
-#include "FastEngineBench.h"
+#include "FastEngineFigures.h"
 #include "Walk.h"
 
 namespace wirolot {
@@ -48,7 +48,7 @@ const TView kViews[] = {
 struct TRun {
   double Seconds, CpuSeconds;
   std::uint64_t Digest;
-  TInteriorTally Interior;
+  TOrbitTally Interior;
   std::uint64_t Samples;
 };
 
@@ -74,7 +74,7 @@ TRun RunView(const TView& view, bool prove) {
   const TWalk walk = PlanWalk(view.Region, view.Width, view.Height);
   TDigestSurface surface(view.Width, view.Height);
   TNullSink sink;
-  const TInteriorTally before = FastEngineInteriorTally();
+  const TOrbitTally before = FastEngineOrbitTally();
   const std::clock_t cpuStart = std::clock();
   const auto start = std::chrono::steady_clock::now();
   PaintRows(surface, {view.Region, kBox, view.Csample}, sink, {}, [&](const TRenderParams& p, TRowPipeline& rows) {
@@ -82,7 +82,7 @@ TRun RunView(const TView& view, bool prove) {
   });
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  const TInteriorTally after = FastEngineInteriorTally();
+  const TOrbitTally after = FastEngineOrbitTally();
   return {seconds,
           cpuSeconds,
           surface.Digest,
@@ -119,8 +119,8 @@ int main(int argc, char** argv) {
     bool same = true;
     for (const auto* runs : {&without, &with})
       for (const TRun& run : *runs) same = same && run.Digest == without.front().Digest;
-    const TInteriorTally& w = without.front().Interior;
-    const TInteriorTally& p = with.front().Interior;
+    const TOrbitTally& w = without.front().Interior;
+    const TOrbitTally& p = with.front().Interior;
     const double a = Median(without, &TRun::Seconds), b = Median(with, &TRun::Seconds);
     const double cpu = Median(without, &TRun::CpuSeconds) / Median(with, &TRun::CpuSeconds);
     const std::string size = std::to_string(view.Width) + "x" + std::to_string(view.Height);

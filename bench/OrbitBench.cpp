@@ -14,7 +14,7 @@
 
 #include "Convert.h"
 #include "Engine.h"
-#include "FastEngineBench.h"
+#include "FastEngineFigures.h"
 #include "hwy/targets.h"
 #include "Fractals.h"
 #include "RenderPass.h"

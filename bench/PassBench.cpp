@@ -16,7 +16,7 @@
 
 #include <omp.h>
 
-#include "FastEngineBench.h"
+#include "FastEngineFigures.h"
 #include "Fractals.h"
 
 namespace {
@@ -40,7 +40,7 @@ TParamTexts HeavyView(const std::string& csample) {
 }
 
 std::uint64_t StepsSoFar() {
-  const TInteriorTally tally = FastEngineInteriorTally();
+  const TOrbitTally tally = FastEngineOrbitTally();
   return tally.Steps + tally.EscapedSteps;
 }
 

@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "Engine.h"
-#include "FastEngineBench.h"
+#include "FastEngineFigures.h"
 #include "FastEngineJob.h"
 
 #undef HWY_TARGET_INCLUDE
@@ -27,7 +27,7 @@ HWY_EXPORT(CountUnchecked);
 
 void AddFallbackSteps(std::uint64_t steps) { gFallbackSteps.fetch_add(steps, std::memory_order_relaxed); }
 
-void AddInteriorTally(const TInteriorTally& tally) {
+void AddOrbitTally(const TOrbitTally& tally) {
   gInteriorOrbits.fetch_add(tally.Orbits, std::memory_order_relaxed);
   gInteriorProven.fetch_add(tally.Proven, std::memory_order_relaxed);
   gInteriorSteps.fetch_add(tally.Steps, std::memory_order_relaxed);
@@ -49,7 +49,7 @@ void CountOrbitsFastProving(bool prove, TOrbitKind kind, const TComplexRect& box
 
 std::uint64_t FastEngineFallbackSteps() { return gFallbackSteps.load(std::memory_order_relaxed); }
 
-TInteriorTally FastEngineInteriorTally() {
+TOrbitTally FastEngineOrbitTally() {
   return {gInteriorOrbits.load(std::memory_order_relaxed), gInteriorProven.load(std::memory_order_relaxed),
           gInteriorSteps.load(std::memory_order_relaxed), gEscapedSteps.load(std::memory_order_relaxed)};
 }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "FastEngineBench.h"
+#include "FastEngineFigures.h"
 #include "Orbits.h"
 #include "RowPipeline.h"
 
@@ -20,6 +20,6 @@ struct TFastJob {
 
 // Add a thread's figures to the process's, for the benchmarks.
 void AddFallbackSteps(std::uint64_t steps);
-void AddInteriorTally(const TInteriorTally& tally);
+void AddOrbitTally(const TOrbitTally& tally);
 
 }  // namespace wirolot

@@ -1,4 +1,6 @@
-// Hooks into the fast engine for the benchmarks only.
+// What the fast engine counts as it goes (steps, exact recomputations,
+// orbits that ran to their limit), for the benchmarks; and two
+// variants of it, for measuring what its check and its proofs cost.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +23,12 @@ std::uint64_t FastEngineFallbackSteps();
 
 // Orbits the fast engine has run so far in this process: those that ran to
 // their limit, and the steps of those that left the box.
-struct TInteriorTally {
+struct TOrbitTally {
   std::uint64_t Orbits = 0;  // how many
   std::uint64_t Proven = 0;  // of them, ended by a proof that they never leave
   std::uint64_t Steps = 0;   // steps iterated on them
   std::uint64_t EscapedSteps = 0;  // steps of the orbits that left the box
 };
-TInteriorTally FastEngineInteriorTally();
+TOrbitTally FastEngineOrbitTally();
 
 }  // namespace wirolot
