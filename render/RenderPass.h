@@ -11,10 +11,6 @@ namespace wirolot {
 
 class TRowPipeline;
 
-// How a pass ended: every row painted, or stopped on request with the rows
-// painted so far, a prefix of the picture.
-enum class TPassEnd { Complete, Stopped };
-
 // Writes the step count of every sample the pipeline hands out, and returns
 // once nothing is left or the pipeline is stopping.
 using TOrbitCounter = std::function<void(const TRenderParams&, TRowPipeline&)>;

@@ -7,15 +7,15 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <stop_token>
 #include <vector>
 
-#include "RenderPass.h"
 #include "Surface.h"
+#include "Types.h"
 #include "Walk.h"
 
 namespace wirolot {

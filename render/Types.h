@@ -37,6 +37,10 @@ struct TRenderParams {
 // Cimmax, box Cremin, Cremax, Cimmin, Cimmax, Csample.
 using TParamTexts = std::array<std::string, 9>;
 
+// How a pass ended: every row painted, or stopped on request with the rows
+// painted so far, a prefix of the picture.
+enum class TPassEnd { Complete, Stopped };
+
 inline const TParamTexts kDefaultTexts = {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "15"};
 
 // Root of the program's exception family.
