@@ -68,6 +68,12 @@ HWY_INLINE std::uint64_t LaneBits(D d, M m) {
   return bits;
 }
 
+// z^2 + c in double, fused: (x, y) from (zr, zi) and c = (cr, ci).
+HWY_INLINE void SquarePlus(V zr, V zi, V cr, V ci, V& x, V& y) {
+  x = hn::Add(hn::MulSub(zr, zr, hn::Mul(zi, zi)), cr);
+  y = hn::MulAdd(hn::Add(zr, zr), zi, ci);
+}
+
 // One step of every lane from (zr, zi) with sample (re, im), each component
 // rounded to single. Returns the lanes whose step is certainly the extended
 // one (all unless kCertify).
@@ -75,21 +81,19 @@ template <bool kCertify>
 HWY_INLINE M Step(D d, TMandelbrotOrbit, V zr, V zi, V re, V im, V& nextZr, V& nextZi) {
   // Products of two floats are exact in double, so fusing them changes
   // nothing: x errs by both roundings, y by one.
-  const V zi2 = hn::Mul(zi, zi);
-  const V x = hn::Add(hn::MulSub(zr, zr, zi2), re);
-  const V y = hn::MulAdd(hn::Add(zr, zr), zi, im);
+  V x, y;
+  SquarePlus(zr, zi, re, im, x, y);
   nextZr = ToSingle(d, x);
   nextZi = ToSingle(d, y);
   if constexpr (!kCertify) return hn::FirstN(d, hn::Lanes(d));
-  return hn::And(Certain(d, x, nextZr, hn::MulAdd(zr, zr, zi2)), Certain(d, y, nextZi));
+  return hn::And(Certain(d, x, nextZr, hn::MulAdd(zr, zr, hn::Mul(zi, zi))), Certain(d, y, nextZi));
 }
 
 template <bool kCertify>
 HWY_INLINE M Step(D d, TJuliaOrbit, V zr, V zi, V, V, V& nextZr, V& nextZi) {
   // Fused where the product is exact, as above.
-  const V zi2 = hn::Mul(zi, zi);
-  const V p = hn::Add(hn::MulSub(zr, zr, zi2), hn::Set(d, TJuliaOrbit::kCre));
-  const V q = hn::MulAdd(hn::Add(zr, zr), zi, hn::Set(d, TJuliaOrbit::kCim));
+  V p, q;
+  SquarePlus(zr, zi, hn::Set(d, TJuliaOrbit::kCre), hn::Set(d, TJuliaOrbit::kCim), p, q);
   const V x = hn::Sub(hn::Mul(p, zr), hn::Mul(q, zi));
   const V y = hn::Add(hn::Mul(p, zi), hn::Mul(q, zr));
   nextZr = ToSingle(d, x);
@@ -99,7 +103,7 @@ HWY_INLINE M Step(D d, TJuliaOrbit, V zr, V zi, V, V, V& nextZr, V& nextZi) {
   // roundings, A = zr2 - zi2, and y the same with zr and zi swapped. With
   // m = zr2 + zi2 >= |A|, |2 zr zi|: |p| <= m + 2.04, |q| <= m + 0.2, so both
   // weights are at most (|zr| + |zi|) (5m + 4.5).
-  const V m = hn::MulAdd(zr, zr, zi2);
+  const V m = hn::MulAdd(zr, zr, hn::Mul(zi, zi));
   const V weight = hn::Mul(hn::Add(hn::Abs(zr), hn::Abs(zi)), hn::MulAdd(hn::Set(d, 5.0), m, hn::Set(d, 4.5)));
   return hn::And(Certain(d, x, nextZr, weight), Certain(d, y, nextZi, weight));
 }

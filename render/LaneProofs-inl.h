@@ -67,8 +67,9 @@ struct TTrapArrays {
 // where ClosedFormTrap serves, and give up.
 constexpr double kShortCycle = 0x1p-7;
 HWY_INLINE M NearShortCycle(D d, V zr, V zi, V re, V im) {
-  const V r1 = hn::Add(hn::MulSub(zr, zr, hn::Mul(zi, zi)), re), i1 = hn::MulAdd(hn::Add(zr, zr), zi, im);
-  const V r2 = hn::Add(hn::MulSub(r1, r1, hn::Mul(i1, i1)), re), i2 = hn::MulAdd(hn::Add(r1, r1), i1, im);
+  V r1, i1, r2, i2;
+  SquarePlus(zr, zi, re, im, r1, i1);
+  SquarePlus(r1, i1, re, im, r2, i2);
   const V near = hn::Set(d, kShortCycle);
   return hn::Or(hn::Lt(Apart(r1, i1, zr, zi), near), hn::Lt(Apart(r2, i2, zr, zi), near));
 }
