@@ -242,8 +242,10 @@ bool TForm1::SavePicture(const QString& file) {
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
     // The encoder thread writes while this one hands over rows; never both.
     TPngStreamSurface png(view, [&out](const std::uint8_t* data, std::size_t size) {
-      if (out.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
-        throw Exception(out.errorString().toStdString());
+      // A short write sets no error; the rest, written again, says why.
+      for (qint64 written; size > 0; data += written, size -= std::size_t(written))
+        if ((written = out.write(reinterpret_cast<const char*>(data), qint64(size))) <= 0)
+          throw Exception(out.errorString().toStdString());
     });
     std::vector<TColor> row(std::size_t(canvas->Width()));
     for (int y = 0; y < canvas->Height(); ++y) {
