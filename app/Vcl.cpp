@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "Wirolot.xpm"
 
@@ -31,14 +30,9 @@ void InitializeApplication() {
 }
 
 void ShowException(const Exception& exception) {
-  const QString message = QString::fromStdString(exception.Message());
-  if (!qApp) {
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    return;
-  }
   QWidget* parent = QApplication::activeWindow();
-  QMessageBox box(QMessageBox::Critical, parent ? parent->windowTitle() : QApplication::applicationName(), message,
-                  QMessageBox::Ok, parent);
+  QMessageBox box(QMessageBox::Critical, parent ? parent->windowTitle() : QApplication::applicationName(),
+                  QString::fromStdString(exception.Message()), QMessageBox::Ok, parent);
   box.exec();
 }
 

@@ -17,7 +17,8 @@
 // Names the application, ties its windows to the desktop entry and gives
 // them the icon; call once the QApplication is made.
 void InitializeApplication();
-// A modal message box with the exception's message.
+// A modal message box with the exception's message; call once the
+// QApplication is made.
 void ShowException(const wirolot::Exception& exception);
 // Shows the exception being handled, from a catch block: one of the Exception
 // family as it is, any other as an Exception with no message.

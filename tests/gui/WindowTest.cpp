@@ -24,16 +24,18 @@ using namespace wirolot;
 
 const QString kRegion = "Obszar poddawany analizie: ", kBox = "Zbie\u017cnosc ci\u0105gu w: ";
 
-QString AccessibleName(QObject* control) { return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name); }
+QString AccessibleName(QObject* control) {
+  return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+}
 
-// Marks the program's own texts, as a translation would change them.
+// Puts the program's own texts in angle brackets, as a translation would
+// change them.
 class TMarkingTranslator : public QTranslator {
  public:
-  static QString Marked(const QString& text) { return "\u27e8" + text + "\u27e9"; }
   bool isEmpty() const override { return false; }
   QString translate(const char* context, const char* source, const char*, int) const override {
     return std::string_view(context) == "TForm1" || std::string_view(context) == "TPictureGestures"
-               ? Marked(QString::fromUtf8(source))
+               ? "\u27e8" + QString::fromUtf8(source) + "\u27e9"
                : QString();
   }
 };
@@ -223,7 +225,6 @@ class TWindowTest : public QObject {
     QVERIFY(marked(f->Note()));
     QVERIFY(!f->SavePicture(folder.filePath("missing/view.png")));
     QVERIFY(boxes_.size() == 1 && boxes_[0].startsWith("\u27e8"));
-    QCoreApplication::removeTranslator(&marking);
   }
 
   // Each gesture from a view whose samples lie 1/256 apart from 0, so that
