@@ -19,8 +19,6 @@
 
 using namespace wirolot;
 
-TForm1* Form1 = nullptr;
-
 namespace {
 // Each zoom step, by wheel notch or key.
 constexpr long double kZoomStep = 2;
@@ -36,12 +34,19 @@ QString DraggedFile(const QMimeData* data) {
   return urls.size() == 1 && urls[0].isLocalFile() ? urls[0].toLocalFile() : QString();
 }
 
-std::string Quoted(const QString& file) { return "\u201e" + file.toStdString() + "\u201d"; }
+QString Quoted(const QString& file) { return QString::fromUtf8("\u201e%1\u201d").arg(file); }
+
+// A message box: what failed, and why.
+void ShowFailure(const QString& what, const std::exception& why) {
+  ShowException(Exception((what + '\n' + QString::fromStdString(why.what())).toStdString()));
+}
 }  // namespace
 
 TForm1::TForm1(QWidget* owner) : TForm(owner) {
   setupUi(this);
   Loaded();
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
 
   connect(&passes_, &TPassWorker::Finished, this, [this](TPassEnd end) {
     complete_ = end == TPassEnd::Complete;
@@ -68,6 +73,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   });
 
   note_ = new QLabel(Image1);
+  note_->setAccessibleName(tr("Uwaga"));
   note_->setStyleSheet("background: rgba(0, 0, 0, 170); color: white; padding: 6px; border-radius: 4px;");
   note_->setAttribute(Qt::WA_TransparentForMouseEvents);
   note_->hide();
@@ -76,28 +82,28 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
 
   // The picture's context menu; the keys work anywhere in the window.
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
-  save_ = AddAction("Zapisz obraz\u2026", QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
-  copy_ = AddAction("Kopiuj obraz", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
+  save_ = AddAction(tr("Zapisz obraz\u2026"), QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
+  copy_ = AddAction(tr("Kopiuj obraz"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
   AddSeparator();
-  zoomIn_ = AddAction("Powi\u0119ksz", QKeySequence::keyBindings(QKeySequence::ZoomIn),
+  zoomIn_ = AddAction(tr("Powi\u0119ksz"), QKeySequence::keyBindings(QKeySequence::ZoomIn),
                       [this] { ZoomAboutCentre(kZoomStep); });
-  zoomOut_ = AddAction("Pomniejsz", QKeySequence::keyBindings(QKeySequence::ZoomOut),
+  zoomOut_ = AddAction(tr("Pomniejsz"), QKeySequence::keyBindings(QKeySequence::ZoomOut),
                        [this] { ZoomAboutCentre(1 / kZoomStep); });
-  back_ = AddAction("Wstecz", QKeySequence::keyBindings(QKeySequence::Back), [this] { GoBack(); });
-  forward_ = AddAction("Dalej", QKeySequence::keyBindings(QKeySequence::Forward), [this] { GoForward(); });
+  back_ = AddAction(tr("Wstecz"), QKeySequence::keyBindings(QKeySequence::Back), [this] { GoBack(); });
+  forward_ = AddAction(tr("Dalej"), QKeySequence::keyBindings(QKeySequence::Forward), [this] { GoForward(); });
   AddSeparator();
-  stop_ = AddAction("Zatrzymaj rysowanie", {QKeySequence(Qt::Key_Escape)}, [this] { passes_.Stop(); });
-  Image1->setToolTip(QString::fromUtf8(
-                         "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
-                         "K\u00f3\u0142ko myszy: powi\u0119ksz lub pomniejsz wok\u00f3\u0142 kursora\n"
-                         "\u015arodkowy przycisk: przeci\u0105gnij, aby przesun\u0105\u0107 widok\n"
-                         "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
-                         "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
-                         "Esc: zatrzymaj rysowanie\n"
-                         "Prawy przycisk: zapisz lub skopiuj obraz\n"
-                         "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
-                         .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
-                              KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
+  stop_ = AddAction(tr("Zatrzymaj rysowanie"), {QKeySequence(Qt::Key_Escape)}, [this] { passes_.Stop(); });
+  Image1->setToolTip(tr(
+                        "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
+                        "K\u00f3\u0142ko myszy: powi\u0119ksz lub pomniejsz wok\u00f3\u0142 kursora\n"
+                        "\u015arodkowy przycisk: przeci\u0105gnij, aby przesun\u0105\u0107 widok\n"
+                        "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
+                        "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
+                        "Esc: zatrzymaj rysowanie\n"
+                        "Prawy przycisk: zapisz lub skopiuj obraz\n"
+                        "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
+                        .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
+                             KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
   for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
   setAcceptDrops(true);
   UpdateActions();
@@ -143,9 +149,9 @@ void TForm1::SetParamTexts(const TParamTexts& texts) {
   }
 }
 
-void TForm1::Button1Click() { StartPass(TOrbitKind::Mandelbrot); }
+void TForm1::Button1Click() { RunCommand(TOrbitKind::Mandelbrot); }
 
-void TForm1::Button2Click() { StartPass(TOrbitKind::Julia); }
+void TForm1::Button2Click() { RunCommand(TOrbitKind::Julia); }
 
 void TForm1::StartPass(TOrbitKind command) {
   // Nothing of an earlier pass reaches the picture once it is cleared.
@@ -168,7 +174,7 @@ void TForm1::RunCommand(TOrbitKind command) {
   try {
     StartPass(command);
   } catch (...) {
-    Application->HandleException();
+    ShowCurrentException();
   }
 }
 
@@ -178,15 +184,15 @@ void TForm1::MoveView(const TRegionMove& to) {
   try {
     region = ConvertTexts(texts).Region;
   } catch (...) {
-    Application->HandleException();
+    ShowCurrentException();
     return;
   }
   const QSize size = Image1->CanvasSize();
   const TReach reach =
       Reach(region, to(TViewGeometry(region, size.width(), size.height()), region), size.width(), size.height());
   if (reach.Limited)
-    ShowNote(QString::fromUtf8("Granica pojedynczej precyzji: s\u0105siednie punkty mia\u0142yby t\u0119 sam\u0105 "
-                               "wsp\u00f3\u0142rz\u0119dn\u0105 albo wysz\u0142yby poza jej zakres."));
+    ShowNote(tr("Granica pojedynczej precyzji: s\u0105siednie punkty mia\u0142yby t\u0119 sam\u0105 "
+                "wsp\u00f3\u0142rz\u0119dn\u0105 albo wysz\u0142yby poza jej zakres."));
   const float bounds[] = {reach.Region.Cremin, reach.Region.Cremax, reach.Region.Cimmin, reach.Region.Cimmax};
   const float before[] = {region.Cremin, region.Cremax, region.Cimmin, region.Cimmax};
   if (std::equal(std::begin(bounds), std::end(bounds), std::begin(before))) return;
@@ -219,7 +225,7 @@ void TForm1::Show(const TViewRecord& view) {
 void TForm1::SaveAs() {
   if (!save_->isEnabled()) return;
   const QString file =
-      QFileDialog::getSaveFileName(this, "Zapisz obraz", "wirolot.png", "Obrazy PNG (*.png)");
+      QFileDialog::getSaveFileName(this, tr("Zapisz obraz"), "wirolot.png", tr("Obrazy PNG (*.png)"));
   if (!file.isEmpty()) SavePicture(file);
 }
 
@@ -236,8 +242,10 @@ bool TForm1::SavePicture(const QString& file) {
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
     // The encoder thread writes while this one hands over rows; never both.
     TPngStreamSurface png(view, [&out](const std::uint8_t* data, std::size_t size) {
-      if (out.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
-        throw Exception(out.errorString().toStdString());
+      // A short write sets no error; the rest, written again, says why.
+      for (qint64 written; size > 0; data += written, size -= std::size_t(written))
+        if ((written = out.write(reinterpret_cast<const char*>(data), qint64(size))) <= 0)
+          throw Exception(out.errorString().toStdString());
     });
     std::vector<TColor> row(std::size_t(canvas->Width()));
     for (int y = 0; y < canvas->Height(); ++y) {
@@ -248,11 +256,10 @@ bool TForm1::SavePicture(const QString& file) {
     if (!out.commit()) throw Exception(out.errorString().toStdString());
   } catch (const std::exception& failure) {
     out.cancelWriting();
-    Application->ShowException(
-        Exception("Nie mo\u017cna zapisa\u0107 obrazu w " + Quoted(file) + ".\n" + failure.what()));
+    ShowFailure(tr("Nie mo\u017cna zapisa\u0107 obrazu w %1.").arg(Quoted(file)), failure);
     return false;
   }
-  ShowNote(QString::fromUtf8("Zapisano ") + QString::fromStdString(Quoted(file)));
+  ShowNote(tr("Zapisano %1").arg(Quoted(file)));
   return true;
 }
 
@@ -261,7 +268,7 @@ void TForm1::OpenPicture(const QString& file) {
   try {
     view = ReadView(QFile::encodeName(file).toStdString());
   } catch (const std::exception& failure) {
-    Application->ShowException(Exception("Nie mo\u017cna otworzy\u0107 widoku z " + Quoted(file) + ".\n" + failure.what()));
+    ShowFailure(tr("Nie mo\u017cna otworzy\u0107 widoku z %1.").arg(Quoted(file)), failure);
     return;
   }
   // The texts as they would be typed here.
@@ -278,6 +285,7 @@ void TForm1::CopyPicture() {
 
 void TForm1::ShowNote(const QString& text) {
   note_->setText(text);
+  note_->setAccessibleDescription(text);
   note_->setWordWrap(true);
   note_->setFixedWidth(std::min(Image1->width() - 16, 360));
   note_->adjustSize();

@@ -113,7 +113,7 @@ void TPassWorker::Deliver() {
         break;
       case TDelivery::End:
         running_ = false;
-        if (!delivery.Failure.empty()) Application->ShowException(Exception(delivery.Failure));
+        if (!delivery.Failure.empty()) ShowException(Exception(delivery.Failure));
         emit Finished(delivery.How);
         break;
     }

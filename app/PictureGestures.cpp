@@ -14,6 +14,7 @@ constexpr int kNotch = 120;
 
 TPictureGestures::TPictureGestures(TImage& picture)
     : QObject(&picture), picture_(picture), band_(QRubberBand::Rectangle, &picture) {
+  band_.setAccessibleName(tr("Zaznaczenie"));
   picture.installEventFilter(this);
 }
 

@@ -11,13 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "Wirolot.xpm"
 
 using wirolot::Exception;
-
-TApplication* Application = nullptr;
 
 namespace {
 // The layout is designed for this text height of the form's font.
@@ -25,38 +22,21 @@ constexpr int kDesignTextHeight = 13;
 constexpr const char* kStandInFamily = "DejaVu Sans";
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : argc_(argc), argv_(argv) { Application = this; }
-
-// The forms go before the Qt application (member order).
-TApplication::~TApplication() { Application = nullptr; }
-
-void TApplication::Initialize() {
-  qt_ = std::make_unique<QApplication>(argc_, argv_);
+void InitializeApplication() {
   // The window maps to its desktop entry (window class, Wayland app id).
   QApplication::setApplicationName("Wirolot");
   QApplication::setDesktopFileName(WIROLOT_APP_ID);
   QApplication::setWindowIcon(QPixmap(wirolot_xpm));
 }
 
-void TApplication::Run() {
-  if (!mainForm_) return;
-  mainForm_->show();
-  QApplication::exec();
-}
-
-void TApplication::ShowException(const Exception& exception) {
-  const QString message = QString::fromStdString(exception.Message());
-  if (!qApp) {
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    return;
-  }
+void ShowException(const Exception& exception) {
   QWidget* parent = QApplication::activeWindow();
-  QMessageBox box(QMessageBox::Critical, parent ? parent->windowTitle() : QApplication::applicationName(), message,
-                  QMessageBox::Ok, parent);
+  QMessageBox box(QMessageBox::Critical, parent ? parent->windowTitle() : QApplication::applicationName(),
+                  QString::fromStdString(exception.Message()), QMessageBox::Ok, parent);
   box.exec();
 }
 
-void TApplication::HandleException() {
+void ShowCurrentException() {
   try {
     throw;
   } catch (const Exception& exception) {
@@ -73,16 +53,6 @@ void TForm::ScaleBy(int m, int d) {
     control->setGeometry(scale(r.x()), scale(r.y()), scale(r.width()), scale(r.height()));
   }
   resize(scale(width()), scale(height()));
-}
-
-void TForm::Dispatch(const QString& handler) {
-  const QByteArray signature = handler.toLatin1() + "()";
-  const int index = metaObject()->indexOfMethod(signature.constData());
-  if (index < 0) throw Exception("No handler " + handler.toStdString());
-  // Straight into the moc-generated call of this form's class, so that an
-  // exception from the handler crosses no Qt code.
-  void* args[] = {nullptr};
-  qt_metacall(QMetaObject::InvokeMetaMethod, index, args);
 }
 
 void TForm::Loaded() {
@@ -151,16 +121,4 @@ void TEdit::setRightToLeft(bool on) {
     setLayoutDirection(Qt::RightToLeft);
   else
     unsetLayoutDirection();
-}
-
-TButton::TButton(QWidget* parent) : QPushButton(parent) { connect(this, &QAbstractButton::clicked, this, &TButton::Click); }
-
-void TButton::Click() {
-  auto* form = qobject_cast<TForm*>(window());
-  if (!form || onClick_.isEmpty()) return;
-  try {
-    form->Dispatch(onClick_);
-  } catch (...) {
-    Application->HandleException();
-  }
 }

@@ -1,55 +1,28 @@
-// A thin component layer over Qt Widgets: application object, form, and the
-// few controls the window uses.
+// A thin component layer over Qt Widgets: the form, the few controls the
+// window uses, and how failures are shown.
 #pragma once
 
 #include <QImage>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QWidget>
 
 #include <memory>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "Surface.h"
 #include "Types.h"
 
-class QApplication;
-
-// The application object: owns the Qt application and the forms.
-class TApplication {
- public:
-  TApplication(int& argc, char** argv);
-  ~TApplication();
-
-  void Initialize();
-  // Creates a form, stores it in *reference; the first one becomes the main form.
-  template <class TFormClass>
-  void CreateForm(TFormClass** reference) {
-    auto form = std::make_unique<TFormClass>();
-    *reference = form.get();
-    if (!mainForm_) mainForm_ = form.get();
-    forms_.push_back(std::move(form));
-  }
-  // Shows the main form and runs the event loop until it closes.
-  void Run();
-  // A modal message box with the exception's message.
-  void ShowException(const wirolot::Exception& exception);
-  // Shows the exception being handled, from a catch block: one of the
-  // Exception family as it is, any other as an Exception with no message.
-  void HandleException();
-
- private:
-  int& argc_;
-  char** argv_;
-  std::unique_ptr<QApplication> qt_;
-  std::vector<std::unique_ptr<QWidget>> forms_;
-  QWidget* mainForm_ = nullptr;
-};
-
-extern TApplication* Application;
+// Names the application, ties its windows to the desktop entry and gives
+// them the icon; call once the QApplication is made.
+void InitializeApplication();
+// A modal message box with the exception's message; call once the
+// QApplication is made.
+void ShowException(const wirolot::Exception& exception);
+// Shows the exception being handled, from a catch block: one of the Exception
+// family as it is, any other as an Exception with no message.
+void ShowCurrentException();
 
 // Base of the program's windows. A form applies its form description and then
 // calls Loaded.
@@ -63,8 +36,6 @@ class TForm : public QWidget {
   void setPosition(const QPoint& position) { move(position); }
   // Scales every control's position and size, and the client area, by m / d.
   void ScaleBy(int m, int d);
-  // Runs the invokable method `handler` (no arguments) of this form.
-  void Dispatch(const QString& handler);
 
  protected:
   // Puts a stand-in where the form's font is missing, rescales the layout to
@@ -131,20 +102,4 @@ class TEdit : public QLineEdit {
 
  private:
   bool rightToLeft_ = false;
-};
-
-// Push button whose click runs the form's handler named by OnClick; an
-// exception leaving the handler is shown and goes no further.
-class TButton : public QPushButton {
-  Q_OBJECT
-  Q_PROPERTY(QString OnClick READ onClick WRITE setOnClick)
-
- public:
-  explicit TButton(QWidget* parent = nullptr);
-  QString onClick() const { return onClick_; }
-  void setOnClick(const QString& handler) { onClick_ = handler; }
-
- private:
-  void Click();
-  QString onClick_;
 };

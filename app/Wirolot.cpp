@@ -1,14 +1,17 @@
 // Entry routine.
+#include <QApplication>
+
 #include "Mandelbrot.h"
 
 int main(int argc, char* argv[]) {
-  TApplication application(argc, argv);
+  QApplication application(argc, argv);
   try {
-    Application->Initialize();
-    Application->CreateForm(&Form1);
-    Application->Run();
+    InitializeApplication();
+    TForm1 Form1;
+    Form1.show();
+    QApplication::exec();
   } catch (...) {
-    Application->HandleException();
+    ShowCurrentException();
   }
   return 0;
 }

@@ -10,7 +10,6 @@
 #include <functional>
 #include <mutex>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,9 +21,9 @@ namespace wirolot {
 
 // Drawing the stream cannot take (a row already handed to the encoder, a
 // colour outside the palette), or a failure inside the encoder.
-class EPngStreamError : public std::runtime_error {
+class EPngStreamError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // The surface is the view's size. Rows must be drawn top to bottom: a fill of

@@ -4,17 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "Interrupts.h"
+#include "Types.h"
 
 namespace wirolot {
 
 // A write that failed; the message names the file and the reason.
-class EOutputError : public std::runtime_error {
+class EOutputError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // A target that is a symbolic link is written through to the file it names,

@@ -127,21 +127,11 @@ void ForEachOperation(Visit&& visit) {
     return (a < c) | (a > c) << 1 | (a == c) << 2 | (a <= c) << 3 | (a >= c) << 4 | (a != c) << 5;
   });
   visit("to single", [](auto a, auto, O) { return float(a); });
-  // The program's formulas: orbit steps, the walk's step and the progress position.
+  // The program's formulas: the orbit steps.
   visit("Mandelbrot step", [](auto a, auto, O o) {
     return TMandelbrotOrbit::Step<decltype(a)>({o.F[2], o.F[3]}, o.F[0], o.F[1]);
   });
   visit("Julia step", [](auto a, auto, O o) { return TJuliaOrbit::Step<decltype(a)>({o.F[2], o.F[3]}, 0, 0); });
-  visit("walk step", [](auto a, auto, O o) {
-    return float((decltype(a)(std::max(o.F[0], o.F[2])) - std::min(o.F[0], o.F[2])) / std::max(o.N & 0xFFFF, 1));
-  });
-  visit("progress", [](auto a, auto, O o) {
-    using E = decltype(a);
-    float f[3] = {o.F[0], o.F[1], o.F[2]};  // low, sample, high
-    std::sort(f, f + 3);
-    const E v = (E(f[1]) - f[0]) * 100 / (E(f[2]) - f[0]);
-    return !(v > 0) ? 0 : v >= 100 ? 100 : int(v);
-  });
 }
 
 }  // namespace wirolot::testing

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 #include <sys/resource.h>
 
@@ -14,23 +15,54 @@
 
 #include "Convert.h"
 #include "Mandelbrot.h"
+#include "OutputFile.h"
+#include "PngStreamSurface.h"
 #include "PngView.h"
 #include "StraightReference.h"
 
 using namespace wirolot;
 
+const QString kRegion = "Obszar poddawany analizie: ", kBox = "Zbie\u017cnosc ci\u0105gu w: ";
+
+QString AccessibleName(QObject* control) {
+  return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+}
+
+// Puts the program's own texts in angle brackets, as a translation would
+// change them.
+class TMarkingTranslator : public QTranslator {
+ public:
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char*, int) const override {
+    return std::string_view(context) == "TForm1" || std::string_view(context) == "TPictureGestures"
+               ? "\u27e8" + QString::fromUtf8(source) + "\u27e9"
+               : QString();
+  }
+};
+
 class TWindowTest : public QObject {
   Q_OBJECT
 
   std::unique_ptr<TForm1> f;
+  std::array<TEdit*, 9> fields_;
   QStringList boxes_;  // the texts of the message boxes shown in this test, each closed at once
 
   static float Value(const std::string& text) { return float(std::strtold(text.c_str(), nullptr)); }
   static std::string Text(double value) { return QString::number(value, 'g', 17).toStdString(); }
-  // The fields in parameter order: region, box, Csample.
-  std::array<TEdit*, 9> Fields() const {
-    return {f->Edit1, f->Edit2, f->Edit3, f->Edit4, f->Edit5, f->Edit7, f->Edit8, f->Edit9, f->Edit6};
+  // The fields in parameter order: region, box, Csample; found by the names
+  // a screen reader reads, so that the order is the form's, not the code's.
+  bool FindFields() {
+    const QString names[] = {kRegion + "Cremin", kRegion + "Cremax", kRegion + "Cimmin", kRegion + "Cimmax",
+                             kBox + "Cremin",    kBox + "Cremax",    kBox + "Cimmin",    kBox + "Cimmax", "Csample"};
+    const QList<TEdit*> edits = f->findChildren<TEdit*>();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      const auto named = [&](TEdit* edit) { return AccessibleName(edit) == names[i]; };
+      if (std::ranges::count_if(edits, named) != 1) return false;
+      fields_[i] = *std::ranges::find_if(edits, named);
+    }
+    return true;
   }
+  const std::array<TEdit*, 9>& Fields() const { return fields_; }
   TParamTexts Texts() const {
     TParamTexts texts;
     std::ranges::transform(Fields(), texts.begin(), &TEdit::GetText);
@@ -88,6 +120,7 @@ class TWindowTest : public QObject {
     f = std::make_unique<TForm1>();  // the last test's goes
     f->show();
     QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    QVERIFY(FindFields());
   }
 
   // What keyboard and screen-reader users find: the tab cycle, Enter in a
@@ -103,13 +136,18 @@ class TWindowTest : public QObject {
     QTest::keyClick(f->Edit1, Qt::Key_Return);
     QTest::keyClick(f->Edit1, Qt::Key_Enter);
     QVERIFY(!f->Image1->HasCanvas());
-    const QString region = "Obszar poddawany analizie: ", box = "Zbie\u017cnosc ci\u0105gu w: ";
     const std::pair<QWidget*, QString> names[] = {
-        {f->Edit1, region + "Cremin"}, {f->Edit2, region + "Cremax"}, {f->Edit3, region + "Cimmin"},
-        {f->Edit4, region + "Cimmax"}, {f->Edit5, box + "Cremin"},    {f->Edit7, box + "Cremax"},
-        {f->Edit8, box + "Cimmin"},    {f->Edit9, box + "Cimmax"},    {f->Edit6, "Csample"},
-        {f->Button1, "Mandelbrot"},    {f->Button2, "Julia"},         {f->ProgressBar1, "Post\u0119p"}};
-    for (auto [w, name] : names) QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name), name);
+        {f->Edit1, kRegion + "Cremin"}, {f->Edit2, kRegion + "Cremax"}, {f->Edit3, kRegion + "Cimmin"},
+        {f->Edit4, kRegion + "Cimmax"}, {f->Edit5, kBox + "Cremin"},    {f->Edit7, kBox + "Cremax"},
+        {f->Edit8, kBox + "Cimmin"},    {f->Edit9, kBox + "Cimmax"},    {f->Edit6, "Csample"},
+        {f->Button1, "Mandelbrot"},     {f->Button2, "Julia"},          {f->ProgressBar1, "Post\u0119p"},
+        {f->Image1, "Obraz"}};
+    for (auto [w, name] : names) QCOMPARE(AccessibleName(w), name);
+    // The picture says what it is; nothing in it is left unnamed.
+    QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(f->Image1);
+    QVERIFY(picture->text(QAccessible::Description).startsWith("Fraktal"));
+    QVERIFY(picture->childCount() >= 2);  // the rubber band and the note
+    for (int i = 0; i < picture->childCount(); ++i) QVERIFY(!picture->child(i)->text(QAccessible::Name).isEmpty());
     const auto system = qEnvironmentVariable("LC_ALL").startsWith("he_IL") ? Qt::RightToLeft : Qt::LeftToRight;
     QCOMPARE(QLocale::system().textDirection(), system);
     QCOMPARE(f->Edit7->layoutDirection(), system);
@@ -140,6 +178,53 @@ class TWindowTest : public QObject {
     QVERIFY(Drawn(f->Button1));
     QVERIFY(boxes_.size() == 1 && boxes_[0].size() < 200 && boxes_[0].contains("'77777"));
     QVERIFY(Black());
+  }
+
+  // A failure from any part of the program is shown with its message; one
+  // from outside the program's family, with none.
+  void failureMessages() {
+    const std::pair<std::function<void()>, QString> cases[] = {
+        {[] { throw EConvertError("'x' is not a number"); }, "'x' is not a number"},
+        {[] { throw EPngViewError("no view"); }, "no view"},
+        {[] { throw EPngStreamError("PNG encoder: out of memory"); }, "PNG encoder: out of memory"},
+        {[] { throw EOutputError("cannot write 'a.png': No space left on device"); },
+         "cannot write 'a.png': No space left on device"},
+        {[] { throw std::runtime_error("foreign"); }, ""},
+    };
+    for (const auto& [raise, message] : cases) {
+      boxes_.clear();
+      try {
+        raise();
+      } catch (...) {
+        ShowCurrentException();
+      }
+      QCOMPARE(boxes_, QStringList{message});
+    }
+  }
+
+  // A translation reaches every text of the window but the fields' numbers:
+  // the form's, the menu, the tooltip, the picture's names, notes and
+  // message boxes.
+  void translatable() {
+    TMarkingTranslator marking;
+    QVERIFY(QCoreApplication::installTranslator(&marking));
+    const auto marked = [](const QString& text) { return text.startsWith("\u27e8") && text.endsWith("\u27e9"); };
+    f = std::make_unique<TForm1>();
+    f->show();
+    QVERIFY(marked(AccessibleName(f->Edit1)));
+    QVERIFY(marked(f->windowTitle()) && marked(f->Label7->text()) && marked(f->Button2->text()));
+    QCOMPARE(f->Edit6->text(), "15");
+    QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(f->Image1);
+    QVERIFY(marked(picture->text(QAccessible::Name)) && marked(picture->text(QAccessible::Description)));
+    for (int i = 0; i < picture->childCount(); ++i) QVERIFY(marked(picture->child(i)->text(QAccessible::Name)));
+    QVERIFY(marked(f->Image1->toolTip()));
+    for (QAction* action : f->Image1->actions()) QVERIFY(action->isSeparator() || marked(action->text()));
+    QVERIFY(Drawn(f->Button1));
+    QTemporaryDir folder;
+    QVERIFY(f->SavePicture(folder.filePath("view.png")));
+    QVERIFY(marked(f->Note()));
+    QVERIFY(!f->SavePicture(folder.filePath("missing/view.png")));
+    QVERIFY(boxes_.size() == 1 && boxes_[0].startsWith("\u27e8"));
   }
 
   // Each gesture from a view whose samples lie 1/256 apart from 0, so that
@@ -230,7 +315,7 @@ class TWindowTest : public QObject {
   // Saved: the picture at its full pixel size, with its view. A view stored
   // elsewhere with a decimal point opens with this locale's separator and
   // its own command. A save over the first that fails, the disk full after a
-  // few rows, says so and leaves the folder as it was. Also run with a
+  // few rows, says so and why, and leaves the folder as it was. Also run with a
   // decimal comma, and on a screen scaled to 200 %.
   void saveAndOpen() {
     QVERIFY(Drawn(f->Button2));
@@ -257,15 +342,16 @@ class TWindowTest : public QObject {
     setrlimit(RLIMIT_FSIZE, &full);
     QVERIFY(!f->SavePicture(file));
     setrlimit(RLIMIT_FSIZE, &limit);
-    QVERIFY(boxes_.size() == 1 && boxes_[0].contains(file));
+    // The file, and why: the file size limit.
+    QVERIFY(boxes_.size() == 1 && boxes_[0].contains(file) && boxes_[0].endsWith('\n' + qt_error_string(EFBIG)));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"view.png"});
     QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == shown);
   }
 };
 
 int main(int argc, char* argv[]) {
-  TApplication application(argc, argv);
-  Application->Initialize();
+  QApplication application(argc, argv);
+  InitializeApplication();
   TWindowTest test;
   return QTest::qExec(&test, argc, argv);
 }
