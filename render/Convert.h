@@ -22,4 +22,8 @@ float StrToSingle(std::string_view text, std::string_view decimalSeparator);
 TRenderParams ConvertTexts(const TParamTexts& texts, std::string_view decimalSeparator);
 TRenderParams ConvertTexts(const TParamTexts& texts);
 
+// The shortest decimal text that StrToSingle with `separator` turns back into
+// `value`.
+std::string ShortestText(float value, std::string_view separator);
+
 }  // namespace wirolot
