@@ -69,14 +69,15 @@ Movies:
                   where the two differ. The box, the decimal separator and the
                   size (unless --size is given) are the first keyframe's.
   --frames N      frames in all, one per keyframe at least and at most 1000000;
-                  the steps are shared among the keyframes in proportion to
-                  the logarithm of each one's zoom
+                  the steps are shared among the spans between keyframes in
+                  proportion to the logarithm of each span's zoom
   --out FOLDER    where the frames go (default: the current folder), made if
                   need be: FOLDER/frame-00001.png onwards, each written as any
                   picture is and holding its view. A frame already there with
                   its view, complete, is kept; any other is drawn, so the same
                   command again after a stop draws only what is missing.
-  --frame-range A-B  draw frames A to B only, the same as in a whole run: for
+  --frame-range A-B
+                  draw frames A to B only, the same as in a whole run: for
                   sharing a movie among machines
   --video FILE    also make FILE, .mp4 or .mkv (H.264) or .webm (VP9), yuv420p
                   at a quality that looks lossless, by piping the frames to
