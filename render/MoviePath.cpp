@@ -32,9 +32,16 @@ class TReal {
   mpfr_t v_;
 };
 
-// One axis of a segment: the bounds at t = j / n on the way from [lo0, hi0]
-// to [lo1, hi1], each rounded once to single.
-void AxisAt(float lo0, float hi0, float lo1, float hi1, long j, long n, float& lo, float& hi) {
+// a + (b - a) s
+void Between(mpfr_ptr out, mpfr_ptr a, mpfr_ptr b, mpfr_ptr s) {
+  mpfr_sub(out, b, a, kNearest);
+  mpfr_mul(out, out, s, kNearest);
+  mpfr_add(out, out, a, kNearest);
+}
+
+// One axis of a segment: the bounds at t on the way from [lo0, hi0] to
+// [lo1, hi1], each rounded once to single.
+void AxisAt(float lo0, float hi0, float lo1, float hi1, mpfr_ptr t, float& lo, float& hi) {
   TReal a0(lo0), b0(hi0), a1(lo1), b1(hi1), w0, w1, c0, c1, logRatio, logAt, share, width, centre, half, out;
   mpfr_sub(w0, b0, a0, kNearest);
   mpfr_sub(w1, b1, a1, kNearest);
@@ -44,22 +51,18 @@ void AxisAt(float lo0, float hi0, float lo1, float hi1, long j, long n, float& l
   mpfr_div_2ui(c1, c1, 1, kNearest);
   mpfr_div(logRatio, w1, w0, kNearest);
   mpfr_log(logRatio, logRatio, kNearest);
-  mpfr_mul_si(logAt, logRatio, j, kNearest);
-  mpfr_div_si(logAt, logAt, n, kNearest);  // t ln(w1 / w0)
+  mpfr_mul(logAt, logRatio, t, kNearest);  // t ln(w1 / w0)
   mpfr_exp(width, logAt, kNearest);
   mpfr_mul(width, width, w0, kNearest);
   // (w(t) - w0) / (w1 - w0) = expm1(t ln r) / expm1(ln r), which is t at r = 1.
   if (mpfr_zero_p(logRatio)) {
-    mpfr_set_si(share, j, kNearest);
-    mpfr_div_si(share, share, n, kNearest);
+    mpfr_set(share, t, kNearest);
   } else {
     mpfr_expm1(share, logAt, kNearest);
     mpfr_expm1(out, logRatio, kNearest);
     mpfr_div(share, share, out, kNearest);
   }
-  mpfr_sub(centre, c1, c0, kNearest);
-  mpfr_mul(centre, centre, share, kNearest);
-  mpfr_add(centre, centre, c0, kNearest);
+  Between(centre, c0, c1, share);
   mpfr_div_2ui(half, width, 1, kNearest);
   mpfr_sub(out, centre, half, kNearest);
   lo = mpfr_get_flt(out, kNearest);
@@ -150,11 +153,13 @@ TMovieFrame TMoviePath::Frame(int number) const {
     return {keys_[key].Region, keys_[key].Csample, int(key), int(key)};
   }
   const TMovieKey &a = keys_[next - 1], &b = keys_[next];
-  const long j = number - keyFrames_[next - 1], n = keyFrames_[next] - keyFrames_[next - 1];
+  TReal t;
+  mpfr_set_si(t, number - keyFrames_[next - 1], kNearest);
+  mpfr_div_si(t, t, keyFrames_[next] - keyFrames_[next - 1], kNearest);
   TMovieFrame frame;
-  AxisAt(a.Region.Cremin, a.Region.Cremax, b.Region.Cremin, b.Region.Cremax, j, n, frame.Region.Cremin,
+  AxisAt(a.Region.Cremin, a.Region.Cremax, b.Region.Cremin, b.Region.Cremax, t, frame.Region.Cremin,
          frame.Region.Cremax);
-  AxisAt(a.Region.Cimmin, a.Region.Cimmax, b.Region.Cimmin, b.Region.Cimmax, j, n, frame.Region.Cimmin,
+  AxisAt(a.Region.Cimmin, a.Region.Cimmax, b.Region.Cimmin, b.Region.Cimmax, t, frame.Region.Cimmin,
          frame.Region.Cimmax);
   if (a.Csample == b.Csample) {
     frame.Csample = a.Csample;
@@ -164,10 +169,7 @@ TMovieFrame TMoviePath::Frame(int number) const {
     TReal logA(a.Csample), logB(b.Csample), value;
     mpfr_log(logA, logA, kNearest);
     mpfr_log(logB, logB, kNearest);
-    mpfr_sub(value, logB, logA, kNearest);
-    mpfr_mul_si(value, value, j, kNearest);
-    mpfr_div_si(value, value, n, kNearest);
-    mpfr_add(value, value, logA, kNearest);
+    Between(value, logA, logB, t);
     mpfr_exp(value, value, kNearest);
     mpfr_round(value, value);
     frame.Csample = mpfr_get_flt(value, kNearest);
