@@ -27,7 +27,10 @@ void TMovieExport::Start(TMovie movie, const QString& folder) {
   if (thread_.joinable()) thread_.join();
   movie_.emplace(std::move(movie));
   running_ = true;
-  thread_ = std::jthread([this, folder](std::stop_token stop) { Run(stop, *movie_, folder); });
+  thread_ = std::jthread([this, folder](std::stop_token stop) {
+    Run(stop, *movie_, folder);
+    FreeThreadCaches();
+  });
 }
 
 void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString& folder) {

@@ -114,6 +114,8 @@ TRenderParams ConvertTexts(const TParamTexts& t, std::string_view sep) {
 
 TRenderParams ConvertTexts(const TParamTexts& texts) { return ConvertTexts(texts, LocaleDecimalSeparator()); }
 
+void FreeThreadCaches() { mpfr_free_cache(); }
+
 std::string ShortestText(float value, std::string_view separator) {
   const auto typed = [separator](std::string text) {
     const std::size_t point = text.find('.');
