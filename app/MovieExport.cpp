@@ -27,6 +27,11 @@ void TMovieExport::Start(TMovie movie, const QString& folder) {
   if (thread_.joinable()) thread_.join();
   movie_.emplace(std::move(movie));
   running_ = true;
+  shown_ = 0;
+  {
+    std::lock_guard lock(mutex_);
+    state_ = {};
+  }
   thread_ = std::jthread([this, folder](std::stop_token stop) {
     Run(stop, *movie_, folder);
     FreeThreadCaches();
@@ -34,18 +39,21 @@ void TMovieExport::Start(TMovie movie, const QString& folder) {
 }
 
 void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString& folder) {
-  const auto finish = [this](bool complete, const QString& failure) {
-    QMetaObject::invokeMethod(this, [this, complete, failure] {
-      running_ = false;
-      emit Finished(complete, failure);
-    }, Qt::QueuedConnection);
+  const auto finish = [this](bool complete, const std::string& failure) {
+    Post([&](TState& state) {
+      state.Ended = true;
+      state.Complete = complete;
+      state.Failure = failure;
+    });
   };
   TNoProgress noProgress;
   int number = 1;
   try {
     for (; number <= movie.Frames() && !stop.stop_requested(); ++number) {
-      QMetaObject::invokeMethod(this, [this, number, frames = movie.Frames()] { emit Progress(number, frames); },
-                                Qt::QueuedConnection);
+      Post([&](TState& state) {
+        state.Frame = number;
+        state.Frames = movie.Frames();
+      });
       const TView view = movie.FrameView(number);
       const QString file = QDir(folder).filePath(QString::fromStdString(FrameFileName(number)));
       if (HoldsFrame(QFile::encodeName(file).toStdString(), view)) continue;
@@ -64,8 +72,30 @@ void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString&
       if (!out.commit()) throw Exception(out.errorString().toStdString());
     }
   } catch (const std::exception& failure) {
-    finish(false, QString::fromUtf8(failure.what()));
+    finish(false, failure.what());
     return;
   }
-  finish(number > movie.Frames(), QString());
+  finish(number > movie.Frames(), "");
+}
+
+void TMovieExport::Post(const std::function<void(TState&)>& change) {
+  std::lock_guard lock(mutex_);
+  change(state_);
+  if (wakePosted_) return;
+  wakePosted_ = true;
+  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+void TMovieExport::Deliver() {
+  TState state;
+  {
+    std::lock_guard lock(mutex_);
+    state = state_;
+    wakePosted_ = false;
+  }
+  if (!running_) return;
+  if (state.Frame != shown_) emit Progress(shown_ = state.Frame, state.Frames);
+  if (!state.Ended) return;
+  running_ = false;
+  emit Finished(state.Complete, QString::fromStdString(state.Failure));
 }

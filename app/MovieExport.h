@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
 #include <thread>
 
 #include "MovieFrames.h"
@@ -33,9 +36,27 @@ class TMovieExport : public QObject {
   void Finished(bool complete, const QString& failure);
 
  private:
-  void Run(std::stop_token stop, const wirolot::TMovie& movie, const QString& folder);
+  // What the export thread last said, for the user-interface thread.
+  struct TState {
+    int Frame = 0, Frames = 0;  // the frame under way
+    bool Ended = false, Complete = false;
+    std::string Failure;
+  };
 
+  void Run(std::stop_token stop, const wirolot::TMovie& movie, const QString& folder);
+  // Export thread: changes the state and wakes the user-interface thread.
+  void Post(const std::function<void(TState&)>& change);
+  // User-interface thread: emits what the state says.
+  Q_INVOKABLE void Deliver();
+
+  // User-interface thread only.
   bool running_ = false;
+  int shown_ = 0;  // the frame last emitted
   std::optional<wirolot::TMovie> movie_;
-  std::jthread thread_;
+
+  std::mutex mutex_;
+  TState state_;
+  bool wakePosted_ = false;
+
+  std::jthread thread_;  // last: it goes first
 };
