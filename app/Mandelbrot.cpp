@@ -1,6 +1,14 @@
 #include "Mandelbrot.h"
 
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -84,6 +92,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
   save_ = AddAction(tr("Zapisz obraz\u2026"), QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
   copy_ = AddAction(tr("Kopiuj obraz"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
+  exportMovie_ = AddAction(tr("Export movie\u2026"), {}, [this] { ExportMovie(); });
   AddSeparator();
   zoomIn_ = AddAction(tr("Powi\u0119ksz"), QKeySequence::keyBindings(QKeySequence::ZoomIn),
                       [this] { ZoomAboutCentre(kZoomStep); });
@@ -104,6 +113,19 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
                         "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
                         .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
                              KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
+  connect(&movieExport_, &TMovieExport::Progress, this, [this](int frame, int frames) {
+    if (!movieProgress_) return;
+    movieProgress_->setValue(frame - 1);
+    movieProgress_->setLabelText(tr("Klatka %1 z %2").arg(frame).arg(frames));
+  });
+  connect(&movieExport_, &TMovieExport::Finished, this, [this](bool complete, const QString& failure) {
+    if (movieProgress_) movieProgress_->deleteLater();
+    if (!failure.isEmpty())
+      ShowException(Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + failure).toStdString()));
+    else if (complete)
+      ShowNote(tr("Film zapisany"));
+    UpdateActions();
+  });
   for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
   setAcceptDrops(true);
   UpdateActions();
@@ -129,6 +151,7 @@ void TForm1::UpdateActions() {
   back_->setEnabled(history_.CanGoBack());
   forward_->setEnabled(history_.CanGoForward());
   stop_->setEnabled(passes_.Running());
+  exportMovie_->setEnabled(history_.Size() > 0 && !movieExport_.Running());
 }
 
 std::array<TEdit*, 9> TForm1::ParamFields() const {
@@ -277,6 +300,85 @@ void TForm1::OpenPicture(const QString& file) {
     for (std::size_t at = 0; (at = text.find(view.DecimalSeparator, at)) != std::string::npos; at += separator.size())
       text.replace(at, view.DecimalSeparator.size(), separator);
   Show({view.Command, view.Texts});
+}
+
+void TForm1::ExportMovie() {
+  if (!exportMovie_->isEnabled()) return;
+  auto* dialog = new QDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle("Export movie");
+  auto* form = new QFormLayout(dialog);
+  const auto spin = [dialog](const char* name, int lo, int hi, int value) {
+    auto* box = new QSpinBox(dialog);
+    box->setObjectName(name);
+    box->setRange(lo, hi);
+    box->setValue(value);
+    return box;
+  };
+  const int views = int(history_.Size());
+  const QSize size = Image1->HasCanvas() ? Image1->CanvasSize() : QSize(487, 409);
+  QSpinBox *from = spin("fromView", 1, views, 1), *to = spin("toView", 1, views, int(history_.Current()) + 1),
+           *frames = spin("frames", 2, kMaxFrames, 300), *width = spin("width", 1, kMaxSide, size.width()),
+           *height = spin("height", 1, kMaxSide, size.height());
+  auto* folder = new QLineEdit(QDir::home().filePath("wirolot-film"), dialog);
+  folder->setObjectName("folder");
+  auto* browse = new QPushButton(tr("Wybierz\u2026"), dialog);
+  connect(browse, &QPushButton::clicked, dialog, [dialog, folder] {
+    const QString chosen = QFileDialog::getExistingDirectory(dialog, "Folder", folder->text());
+    if (!chosen.isEmpty()) folder->setText(chosen);
+  });
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(folder);
+  folderRow->addWidget(browse);
+  form->addRow(tr("Od widoku (1 = pierwszy):"), from);
+  form->addRow(tr("Do widoku:"), to);
+  form->addRow(tr("Klatki:"), frames);
+  form->addRow(tr("Szeroko\u015b\u0107:"), width);
+  form->addRow(tr("Wysoko\u015b\u0107:"), height);
+  form->addRow(tr("Folder:"), folderRow);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  connect(buttons, &QDialogButtonBox::accepted, dialog, [=, this] {
+    if (StartMovie({std::size_t(from->value() - 1), std::size_t(to->value() - 1), frames->value(), width->value(),
+                    height->value(), folder->text()}))
+      dialog->accept();
+  });
+  dialog->open();
+}
+
+bool TForm1::StartMovie(const TMovieRequest& request) {
+  if (movieExport_.Running()) return false;
+  // The fields' texts, typed with this locale's separator.
+  const std::string separator = LocaleDecimalSeparator();
+  std::vector<TView> keys;
+  std::vector<std::string> names;
+  for (std::size_t index : {request.From, request.To}) {
+    const TViewRecord& record = history_.At(index);
+    keys.push_back({record.Command, record.Texts, separator, request.Width, request.Height});
+    names.push_back("widok " + std::to_string(index + 1));
+  }
+  try {
+    TMovie movie(keys, names, request.Frames, request.Width, request.Height);
+    if (!QDir().mkpath(request.Folder))
+      throw Exception(tr("Nie mo\u017cna utworzy\u0107 folderu %1.").arg(Quoted(request.Folder)).toStdString());
+    movieExport_.Start(std::move(movie), request.Folder);
+  } catch (const std::exception& failure) {
+    ShowException(
+        Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + QString::fromStdString(failure.what())).toStdString()));
+    return false;
+  }
+  movieProgress_ = new QProgressDialog(tr("Klatka 1 z %1").arg(request.Frames), tr("Anuluj"), 0,
+                                       request.Frames, this);
+  movieProgress_->setWindowTitle("Export movie");
+  movieProgress_->setWindowModality(Qt::NonModal);
+  movieProgress_->setAutoClose(false);
+  movieProgress_->setAutoReset(false);
+  movieProgress_->setMinimumDuration(0);
+  connect(movieProgress_, &QProgressDialog::canceled, &movieExport_, &TMovieExport::Stop);
+  movieProgress_->show();
+  UpdateActions();
+  return true;
 }
 
 void TForm1::CopyPicture() {

@@ -3,12 +3,15 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include <array>
 #include <functional>
 #include <optional>
 
+#include "MovieExport.h"
 #include "Orbits.h"
 #include "PassWorker.h"
 #include "PictureGestures.h"
@@ -36,6 +39,15 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // Fills the fields from the view a PNG file holds and draws it; a file
   // without a view is refused in a message box.
   void OpenPicture(const QString& file);
+  // A movie through two views of the history, counted from 0, drawn into
+  // `folder` in the background; a failure to start is shown in a message box.
+  struct TMovieRequest {
+    std::size_t From, To;
+    int Frames, Width, Height;
+    QString Folder;
+  };
+  bool StartMovie(const TMovieRequest& request);
+  TMovieExport& MovieExport() { return movieExport_; }
   // The note shown over the picture; empty when none is.
   QString Note() const { return note_->isVisible() ? note_->text() : QString(); }
 
@@ -66,6 +78,8 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void Show(const TViewRecord& view);
   void SaveAs();
   void CopyPicture();
+  // The dialog that asks for a movie's views, frames, size and folder.
+  void ExportMovie();
   void ShowNote(const QString& text);
   QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
   void AddSeparator();
@@ -79,5 +93,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   bool complete_ = false;
   QLabel* note_;  // over the picture
   QTimer noteTimer_;
-  QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
+  QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_, *exportMovie_;
+  TMovieExport movieExport_;
+  QPointer<QProgressDialog> movieProgress_;  // while a movie is exported
 };

@@ -1,12 +1,9 @@
 #include "ViewGeometry.h"
 
-#include <array>
 #include <cassert>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "Convert.h"
 #include "Walk.h"
 
 namespace wirolot {
@@ -59,22 +56,6 @@ TPlaneRect ZoomedAbout(const TComplexRect& r, long double re, long double im, lo
           im + (r.Cimmax - im) / factor};
 }
 
-bool SamplesDistinct(const TComplexRect& r, int width, int height) {
-  assert(width > 0 && height > 0);
-  for (float bound : {r.Cremin, r.Cremax, r.Cimmin, r.Cimmax})
-    if (!std::isfinite(bound)) return false;
-  if (!(r.Cremin < r.Cremax && r.Cimmin < r.Cimmax)) return false;
-  if (!std::isfinite(StepRe(r, width)) || !std::isfinite(StepIm(r, height))) return false;
-  // The walk adds each step in single precision, so a step can stop
-  // advancing anywhere: check every sample, not the step's size.
-  const TWalk walk = PlanWalk(r, width, height);
-  for (std::size_t k = 1; k < walk.Re.size(); ++k)
-    if (walk.Re[k] == walk.Re[k - 1]) return false;
-  for (std::size_t k = 1; k < walk.VisibleRows; ++k)
-    if (walk.Rows[k].Im == walk.Rows[k - 1].Im) return false;
-  return true;
-}
-
 TReach Reach(const TComplexRect& from, const TPlaneRect& to, int width, int height) {
   const auto along = [&](long double t, TComplexRect& region) {
     const auto at = [t](long double a, long double b) { return a + t * (b - a); };
@@ -95,32 +76,6 @@ TReach Reach(const TComplexRect& from, const TPlaneRect& to, int width, int heig
   }
   if (!along(fits, region) || Same(region, from)) return {from, true};
   return {region, true};
-}
-
-std::string ShortestText(float value, std::string_view separator) {
-  const auto typed = [separator](std::string text) {
-    const std::size_t point = text.find('.');
-    if (point != std::string::npos) text.replace(point, 1, separator);
-    return text;
-  };
-  const auto convertsBack = [&](const std::string& text) {
-    try {
-      return StrToSingle(text, separator) == value;
-    } catch (const EConvertError&) {
-      return false;
-    }
-  };
-  std::array<char, 64> buffer;
-  // The shortest text that reads back exactly; the fields' conversion rounds
-  // twice (to extended, then to single), so check it, and add digits where
-  // that makes a difference. Nine significant digits always suffice.
-  const auto shortest = std::to_chars(buffer.begin(), buffer.end(), value);
-  std::string text = typed(std::string(buffer.begin(), shortest.ptr));
-  for (int digits = 1; !convertsBack(text) && digits <= 9; ++digits) {
-    const auto general = std::to_chars(buffer.begin(), buffer.end(), value, std::chars_format::general, digits);
-    text = typed(std::string(buffer.begin(), general.ptr));
-  }
-  return text;
 }
 
 }  // namespace wirolot

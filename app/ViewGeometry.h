@@ -2,8 +2,6 @@
 // the analysis region, and how far single precision lets it go.
 #pragma once
 
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "Types.h"
@@ -34,10 +32,6 @@ class TViewGeometry {
 // The region scaled down by `factor` (up where below 1) about (re, im).
 TPlaneRect ZoomedAbout(const TComplexRect& region, long double re, long double im, long double factor);
 
-// True if the bounds are finite and ordered and no two neighbouring samples
-// of a width x height picture get the same coordinate.
-bool SamplesDistinct(const TComplexRect& region, int width, int height);
-
 struct TReach {
   TComplexRect Region;
   bool Limited;  // `to` itself could not be had
@@ -47,9 +41,5 @@ struct TReach {
 // the region furthest along the way from `from` to `to` whose samples are,
 // or `from` itself where none is.
 TReach Reach(const TComplexRect& from, const TPlaneRect& to, int width, int height);
-
-// The shortest decimal text that the field conversion with `separator` turns
-// back into `value`.
-std::string ShortestText(float value, std::string_view separator);
 
 }  // namespace wirolot

@@ -28,6 +28,10 @@ class TViewHistory {
     if (views_.size() > kCapacity) views_.pop_front();
     current_ = views_.size() - 1;
   }
+  std::size_t Size() const { return views_.size(); }
+  // The index of the current view, 0 for the oldest kept.
+  std::size_t Current() const { return current_; }
+  const TViewRecord& At(std::size_t index) const { return views_.at(index); }
   bool CanGoBack() const { return current_ > 0; }
   bool CanGoForward() const { return current_ + 1 < views_.size(); }
   // The view before (after) the current one becomes current.

@@ -3,6 +3,8 @@
 #include <mpfr.h>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -111,5 +113,33 @@ TRenderParams ConvertTexts(const TParamTexts& t, std::string_view sep) {
 }
 
 TRenderParams ConvertTexts(const TParamTexts& texts) { return ConvertTexts(texts, LocaleDecimalSeparator()); }
+
+void FreeThreadCaches() { mpfr_free_cache(); }
+
+std::string ShortestText(float value, std::string_view separator) {
+  const auto typed = [separator](std::string text) {
+    const std::size_t point = text.find('.');
+    if (point != std::string::npos) text.replace(point, 1, separator);
+    return text;
+  };
+  const auto convertsBack = [&](const std::string& text) {
+    try {
+      return StrToSingle(text, separator) == value;
+    } catch (const EConvertError&) {
+      return false;
+    }
+  };
+  std::array<char, 64> buffer;
+  // The shortest text that reads back exactly; the conversion rounds
+  // twice (to extended, then to single), so check it, and add digits where
+  // that makes a difference. Nine significant digits always suffice.
+  const auto shortest = std::to_chars(buffer.begin(), buffer.end(), value);
+  std::string text = typed(std::string(buffer.begin(), shortest.ptr));
+  for (int digits = 1; !convertsBack(text) && digits <= 9; ++digits) {
+    const auto general = std::to_chars(buffer.begin(), buffer.end(), value, std::chars_format::general, digits);
+    text = typed(std::string(buffer.begin(), general.ptr));
+  }
+  return text;
+}
 
 }  // namespace wirolot

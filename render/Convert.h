@@ -22,4 +22,12 @@ float StrToSingle(std::string_view text, std::string_view decimalSeparator);
 TRenderParams ConvertTexts(const TParamTexts& texts, std::string_view decimalSeparator);
 TRenderParams ConvertTexts(const TParamTexts& texts);
 
+// Frees the multiple-precision caches of the calling thread (texts converted,
+// movie paths computed); a thread that did either calls it before it ends.
+void FreeThreadCaches();
+
+// The shortest decimal text that StrToSingle with `separator` turns back into
+// `value`.
+std::string ShortestText(float value, std::string_view separator);
+
 }  // namespace wirolot

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
 #include "Extended.h"
 
@@ -40,6 +41,22 @@ TWalk PlanWalk(const TComplexRect& r, int width, int height) {
   }
   walk.VisibleRows = std::min(walk.Rows.size(), std::size_t(height - 1));
   return walk;
+}
+
+bool SamplesDistinct(const TComplexRect& r, int width, int height) {
+  assert(width > 0 && height > 0);
+  for (float bound : {r.Cremin, r.Cremax, r.Cimmin, r.Cimmax})
+    if (!std::isfinite(bound)) return false;
+  if (!(r.Cremin < r.Cremax && r.Cimmin < r.Cimmax)) return false;
+  if (!std::isfinite(StepRe(r, width)) || !std::isfinite(StepIm(r, height))) return false;
+  // The walk adds each step in single precision, so a step can stop
+  // advancing anywhere: check every sample, not the step's size.
+  const TWalk walk = PlanWalk(r, width, height);
+  for (std::size_t k = 1; k < walk.Re.size(); ++k)
+    if (walk.Re[k] == walk.Re[k - 1]) return false;
+  for (std::size_t k = 1; k < walk.VisibleRows; ++k)
+    if (walk.Rows[k].Im == walk.Rows[k - 1].Im) return false;
+  return true;
 }
 
 }  // namespace wirolot

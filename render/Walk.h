@@ -38,4 +38,8 @@ int ProgressPosition(float im, const TComplexRect& region);
 // the last row's progress position.
 TWalk PlanWalk(const TComplexRect& region, int width, int height);
 
+// True if the bounds are finite and ordered and no two neighbouring samples
+// of a width x height picture get the same coordinate.
+bool SamplesDistinct(const TComplexRect& region, int width, int height);
+
 }  // namespace wirolot

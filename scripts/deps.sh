@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   locales
   help2man dpkg-dev file lintian desktop-file-utils appstream man-db
+  ffmpeg
 )
 # On x86-64 the arm64 build too: the cross compiler, its multiarch libraries,
 # and qemu to run what it builds.

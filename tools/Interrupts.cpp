@@ -36,17 +36,17 @@ TInterrupts::~TInterrupts() {
   watcher_.join();
 }
 
-void TInterrupts::Guarded(const std::function<void(std::string&)>& step) {
+void TInterrupts::Guarded(const std::function<void(std::set<std::string>&)>& step) {
   std::lock_guard lock(mutex_);
-  step(leftover_);
+  step(leftovers_);
 }
 
-bool TInterrupts::CommitUnlessStopped(const std::function<void(std::string&)>& step) {
+bool TInterrupts::CommitUnlessStopped(const std::function<void(std::set<std::string>&)>& step, bool settles) {
   {
     std::lock_guard lock(mutex_);
     if (stop_.stop_requested()) return false;
-    step(leftover_);
-    committed_ = true;
+    step(leftovers_);
+    committed_ = committed_ || settles;
   }
   changed_.notify_all();
   return true;
@@ -63,7 +63,7 @@ void TInterrupts::Watch() {
     stop_.request_stop();
     if (changed_.wait_for(lock, std::chrono::seconds(2), [this] { return committed_ || ending_; })) continue;
     // The program has not come to an end by itself.
-    if (!leftover_.empty()) unlink(leftover_.c_str());
+    for (const std::string& leftover : leftovers_) unlink(leftover.c_str());
     constexpr char kMessage[] = "\nwirolot-render: interrupted\n";
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
     _exit(1);

@@ -54,9 +54,9 @@ TOutputFile::TOutputFile(const std::string& path, TInterrupts& interrupts)
   const std::size_t slash = target_.rfind('/');
   const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
   std::string pattern = target_.substr(0, base) + "." + target_.substr(base) + ".XXXXXX";
-  interrupts_.Guarded([&](std::string& leftover) {
+  interrupts_.Guarded([&](std::set<std::string>& leftovers) {
     fd_ = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ >= 0) leftover = temp_ = pattern;
+    if (fd_ >= 0) leftovers.insert(temp_ = pattern);
   });
   if (fd_ < 0) Fail("cannot write");
   const mode_t mask = umask(0);
@@ -76,7 +76,7 @@ void TOutputFile::Abandon() {
   fd_ = -1;
   if (temp_.empty()) return;
   unlink(temp_.c_str());
-  interrupts_.Guarded([](std::string& leftover) { leftover.clear(); });
+  interrupts_.Guarded([this](std::set<std::string>& leftovers) { leftovers.erase(temp_); });
   temp_.clear();
 }
 
@@ -100,14 +100,16 @@ void TOutputFile::Sync() {
   if (close(std::exchange(fd_, -1)) != 0) Fail("cannot write");
 }
 
-bool TOutputFile::Commit() {
+bool TOutputFile::Commit(bool settles) {
   assert(temp_.empty() || fd_ < 0);
-  return interrupts_.CommitUnlessStopped([&](std::string& leftover) {
-    if (temp_.empty()) return;
-    if (rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot write");
-    temp_.clear();
-    leftover.clear();
-  });
+  return interrupts_.CommitUnlessStopped(
+      [&](std::set<std::string>& leftovers) {
+        if (temp_.empty()) return;
+        if (rename(temp_.c_str(), target_.c_str()) != 0) Fail("cannot write");
+        leftovers.erase(temp_);
+        temp_.clear();
+      },
+      settles);
 }
 
 }  // namespace wirolot

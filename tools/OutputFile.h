@@ -32,8 +32,12 @@ class TOutputFile {
   // Puts the written bytes on the disk; call once, after the last Write.
   void Sync();
   // Makes the written bytes the target's content, unless a stop was requested
-  // first: returns whether it did. Call after Sync.
-  bool Commit();
+  // first: returns whether it did. Call after Sync. `settles`: the program's
+  // outcome with it (TInterrupts::CommitUnlessStopped).
+  bool Commit(bool settles = true);
+  // The file being written, for a writer of its own: the temporary file, or
+  // the target where that is written directly; empty for standard output.
+  const std::string& Written() const { return temp_.empty() ? target_ : temp_; }
 
  private:
   [[noreturn]] void Fail(const std::string& what);

@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include "Convert.h"
-#include "Fractals.h"
 #include "Interrupts.h"
-#include "OutputFile.h"
-#include "PngStreamSurface.h"
+#include "Messages.h"
+#include "Movie.h"
 #include "PngView.h"
+#include "WritePicture.h"
 
 using namespace wirolot;
 
@@ -22,6 +22,8 @@ namespace {
 
 constexpr const char* kUsage = R"(Usage: wirolot-render [OPTIONS] [T1 ... T9]
   or:  wirolot-render --from FILE.png [--size WxH] [--out FILE] [--reference]
+  or:  wirolot-render --movie KEY.png KEY.png... --frames N [--size WxH]
+                      [--out FOLDER] [--frame-range A-B] [--video FILE] [--fps R]
 
 Draws the Mandelbrot set (or, with --julia, the cubic Julia set of
 z -> z (z^2 + c), c = 2.04 - 0.2i) into a PNG file. The file is written
@@ -57,14 +59,45 @@ Options:
   --help          show this text
   --              end of options
 
+Movies:
+  --movie         draw a zoom movie through the keyframes KEY.png..., PNGs
+                  this program wrote, all of one command: frame 1 is the first
+                  keyframe's view and the last frame the last one's; between
+                  two keyframes the region's width and height change
+                  geometrically, the point both show at the same place stays
+                  there, and Csample changes geometrically in whole numbers
+                  where the two differ. The box, the decimal separator and the
+                  size (unless --size is given) are the first keyframe's.
+  --frames N      frames in all, one per keyframe at least and at most 1000000;
+                  the steps are shared among the spans between keyframes in
+                  proportion to the logarithm of each span's zoom
+  --out FOLDER    where the frames go (default: the current folder), made if
+                  need be: FOLDER/frame-00001.png onwards, each written as any
+                  picture is and holding its view. A frame already there with
+                  its view, complete, is kept; any other is drawn, so the same
+                  command again after a stop draws only what is missing.
+  --frame-range A-B
+                  draw frames A to B only, the same as in a whole run: for
+                  sharing a movie among machines
+  --video FILE    also make FILE, .mp4 or .mkv (H.264) or .webm (VP9), yuv420p
+                  at a quality that looks lossless, by piping the frames to
+                  ffmpeg, which must be on PATH; not with --frame-range
+  --fps R         the video's frames a second, 1 to 1000 (default 30)
+A path that would give two neighbouring samples of a frame the same
+single-precision coordinate is refused before any frame is drawn. On a
+terminal, standard error shows the frame under way and the time left.
+
 Exit status:
-  0  the picture was written in full
+  0  the picture was written in full (a movie: every frame, and the video)
   1  the file could not be written (no space, no permission, a write error
-     on standard output, ...) or the program was interrupted by SIGINT or
-     SIGTERM before the file was complete; the message names the file and
-     the reason, and no partial file is left behind
-  2  a text that is not a number, a --from file that is not a PNG, holds no
-     view or a damaged one, or bad usage; no file is written
+     on standard output, ffmpeg failing, ...) or the program was interrupted
+     by SIGINT or SIGTERM before the file was complete; the message names the
+     file and the reason, and no partial file is left behind (a movie keeps
+     the frames that are complete)
+  2  a text that is not a number, a --from file or keyframe that is not a
+     PNG, holds no view or a damaged one, keyframes of two commands, a movie
+     path too deep for single precision, a frames folder that cannot be
+     written, no ffmpeg for --video, or bad usage; no file is written
 A progress bar is shown on standard error when it is a terminal; it reaches
 100% only once the file is complete.
 
@@ -103,22 +136,15 @@ class TTerminalProgress final : public IProgressSink {
   int shown_ = -1;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "wirolot-render: %s\nTry 'wirolot-render --help'.\n", message.c_str());
-  return 2;
-}
-
-int Failure(int status, const std::string& message) {
-  std::fprintf(stderr, "wirolot-render: %s\n", message.c_str());
-  return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   TInterrupts interrupts;  // first: every later thread inherits its blocked signals
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a write error like any other
   std::setlocale(LC_ALL, "");
+
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--" && std::string_view(argv[i]) != "--help"; ++i)
+    if (std::string_view(argv[i]) == "--movie") return RunMovie(argc, argv, interrupts);
 
   bool julia = false, reference = false, optionsEnded = false;
   int width = 0, height = 0;  // 0: the view's
@@ -185,14 +211,7 @@ int main(int argc, char** argv) {
   TTerminalProgress progress(isatty(STDERR_FILENO));
   bool written = false;
   try {
-    TOutputFile file(out, interrupts);
-    TPngStreamSurface surface(view, [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
-    ClearPicture(surface);
-    if (DrawRows(view.Command, surface, params, progress, engine, interrupts.Token()) == TPassEnd::Complete) {
-      surface.Finish();
-      file.Sync();
-      written = file.Commit();  // false once a signal has come
-    }
+    written = WritePicture(view, params, out, engine, interrupts, progress);
   } catch (const std::exception& e) {
     if (!interrupts.Token().stop_requested()) {
       progress.End();

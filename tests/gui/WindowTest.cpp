@@ -2,7 +2,13 @@
 // Pictures are compared with the straight reference's at the fields' texts,
 // which strtold reads with the locale's decimal separator, as the fields do.
 #include <QAccessible>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -310,6 +316,72 @@ class TWindowTest : public QObject {
     QTimer::singleShot(5000, f.get(), [] { QApplication::exit(1); });
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(f->Passes().Running());
+  }
+
+  // "Export movie…" offers the first view and the current one at the
+  // picture's size. Its frames are those of their own views, the first and
+  // last the two views' with this locale's separator, drawn while the
+  // window draws too. Cancel stops a long export and leaves no partial file.
+  void movieExport() {
+    const std::string point = LocaleDecimalSeparator();
+    TParamTexts a = {"-2.4", "1.2", "-1.1", "1.1", "-3", "3", "-2", "2", "30"},
+                b = {"-0.8", "-0.7", "0.05", "0.12", "-3", "3", "-2", "2", "30"};
+    for (TParamTexts* texts : {&a, &b})
+      for (std::string& text : *texts) std::ranges::replace(text, '.', point[0]);
+    SetTexts(a);
+    QVERIFY(Drawn(f->Button1));
+    SetTexts(b);
+    QVERIFY(Drawn(f->Button1));
+    QAction* action = nullptr;
+    for (QAction* candidate : f->Image1->actions())
+      if (candidate->text() == QString::fromUtf8("Export movie\u2026")) action = candidate;
+    QVERIFY(action && action->isEnabled());
+    action->trigger();
+    auto* dialog = f->findChild<QDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    const auto value = [dialog](const char* name) { return dialog->findChild<QSpinBox*>(name)->value(); };
+    QCOMPARE(value("fromView"), 1);
+    QCOMPARE(value("toView"), 2);
+    QCOMPARE(QSize(value("width"), value("height")), f->Image1->Canvas()->Bitmap().size());
+    QTemporaryDir folder;
+    dialog->findChild<QSpinBox*>("frames")->setValue(5);
+    dialog->findChild<QSpinBox*>("width")->setValue(48);
+    dialog->findChild<QSpinBox*>("height")->setValue(30);
+    dialog->findChild<QLineEdit*>("folder")->setText(folder.filePath("film"));
+    QSignalSpy finished(&f->MovieExport(), &TMovieExport::Finished);
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(Drawn(f->Button2));
+    QVERIFY(finished.size() == 1 || finished.wait(60'000));
+    QCOMPARE(finished[0], (QVariantList{true, QString()}));
+    for (int n = 1; n <= 5; ++n) {
+      const QString file = folder.filePath(QString("film/frame-%1.png").arg(n, 5, 10, QChar('0')));
+      const TView view = ReadView(file.toStdString());
+      QVERIFY(view.Command == TOrbitKind::Mandelbrot && view.Width == 48 && view.Height == 30);
+      if (n == 1) QCOMPARE(view.Texts, a);
+      if (n == 5) QCOMPARE(view.Texts, b);
+      const QImage image = QImage(file).convertToFormat(QImage::Format_RGB32);
+      std::vector<TColor> pixels;
+      for (int i = 0; i < 48 * 30; ++i) {
+        const QRgb p = image.pixel(i % 48, i / 48);
+        pixels.push_back(RGB(qRed(p), qGreen(p), qBlue(p)));
+      }
+      QVERIFY(pixels == testing::StraightRender(false, view.Texts, 48, 30).Pixels);
+    }
+
+    // The fourth view, whose frames take seconds each.
+    TParamTexts heavy = {"-0.76", "-0.74", "-0.01", "0.01", "-3", "3", "-2", "2", "2147483647"};
+    for (std::string& text : heavy) std::ranges::replace(text, '.', point[0]);
+    SetTexts(heavy);
+    QTest::mouseClick(f->Button1, Qt::LeftButton);
+    f->Passes().Stop();
+    QVERIFY(Drawn());
+    QSignalSpy progress(&f->MovieExport(), &TMovieExport::Progress);
+    QVERIFY(f->StartMovie({3, 3, 20, 200, 150, folder.filePath("heavy")}));
+    QVERIFY(progress.wait(10'000));
+    QTest::mouseClick(f->findChild<QProgressDialog*>()->findChild<QPushButton*>(), Qt::LeftButton);
+    QVERIFY(finished.wait(60'000));
+    QCOMPARE(finished[1], (QVariantList{false, QString()}));
+    QCOMPARE(QDir(folder.filePath("heavy")).entryList(QDir::Files | QDir::Hidden), QStringList());
   }
 
   // Saved: the picture at its full pixel size, with its view. A view stored

@@ -14,6 +14,7 @@
 #include "Convert.h"
 #include "ViewGeometry.h"
 #include "ViewHistory.h"
+#include "Walk.h"
 
 namespace wirolot {
 namespace {
