@@ -1,10 +1,12 @@
 #include "Mandelbrot.h"
 
+#include <QActionGroup>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSaveFile>
@@ -13,6 +15,7 @@
 #include <cmath>
 
 #include "Convert.h"
+#include "PaletteFile.h"
 #include "PngStreamSurface.h"
 #include "PngView.h"
 #include "RenderPass.h"
@@ -86,6 +89,8 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   back_ = AddAction("Wstecz", QKeySequence::keyBindings(QKeySequence::Back), [this] { GoBack(); });
   forward_ = AddAction("Dalej", QKeySequence::keyBindings(QKeySequence::Forward), [this] { GoForward(); });
   AddSeparator();
+  AddPaletteMenu();
+  AddSeparator();
   stop_ = AddAction("Zatrzymaj rysowanie", {QKeySequence(Qt::Key_Escape)}, [this] { passes_.Stop(); });
   Image1->setToolTip(QString::fromUtf8(
                          "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
@@ -94,7 +99,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
                          "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
                          "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
                          "Esc: zatrzymaj rysowanie\n"
-                         "Prawy przycisk: zapisz lub skopiuj obraz\n"
+                         "Prawy przycisk: zapisz lub skopiuj obraz, wybierz palet\u0119 kolor\u00f3w\n"
                          "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
                          .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
                               KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
@@ -111,6 +116,46 @@ QAction* TForm1::AddAction(const QString& caption, const QList<QKeySequence>& ke
   return action;
 }
 
+void TForm1::AddPaletteMenu() {
+  auto* menu = new QMenu(Image1);
+  auto* group = new QActionGroup(menu);
+  for (const TBuiltInPalette& palette : BuiltInPalettes()) {
+    const QString name = palette.Colours.empty() ? QString::fromUtf8("kolory licznik\u00f3w") : palette.Name;
+    QAction* action = menu->addAction(name, this, [this, colours = palette.Colours] { ChoosePalette(colours); });
+    action->setCheckable(true);
+    group->addAction(action);
+    palettes_.push_back(action);
+  }
+  menu->addSeparator();
+  menu->addAction(QString::fromUtf8("z pliku\u2026"), this, [this] {
+    const QString file = QFileDialog::getOpenFileName(this, "Paleta", QString(),
+                                                      "Palety (*.map *.gpl);;Wszystkie pliki (*)");
+    if (!file.isEmpty()) ChoosePaletteFile(file);
+  });
+  auto* action = new QAction(QString::fromUtf8("Paleta"), Image1);
+  action->setMenu(menu);
+  Image1->addAction(action);
+}
+
+void TForm1::ChoosePalette(const std::vector<TColor>& palette) {
+  colouring_ = {palette};
+  if (counts_) counts_->Recolour(colouring_);
+  if (shown_) {
+    shown_->Colouring = colouring_;
+    history_.Record(*shown_);
+  }
+  UpdateActions();
+}
+
+void TForm1::ChoosePaletteFile(const QString& file) {
+  try {
+    ChoosePalette(LoadPalette(QFile::encodeName(file).toStdString()));
+  } catch (const std::exception& failure) {
+    Application->ShowException(
+        Exception("Nie mo\u017cna wczyta\u0107 palety z " + Quoted(file) + ".\n" + failure.what()));
+  }
+}
+
 void TForm1::AddSeparator() {
   auto* separator = new QAction(Image1);
   separator->setSeparator(true);
@@ -123,6 +168,8 @@ void TForm1::UpdateActions() {
   back_->setEnabled(history_.CanGoBack());
   forward_->setEnabled(history_.CanGoForward());
   stop_->setEnabled(passes_.Running());
+  const auto& builtIns = BuiltInPalettes();
+  for (std::size_t i = 0; i < palettes_.size(); ++i) palettes_[i]->setChecked(builtIns[i].Colours == colouring_.Palette);
 }
 
 std::array<TEdit*, 9> TForm1::ParamFields() const {
@@ -151,16 +198,18 @@ void TForm1::StartPass(TOrbitKind command) {
   // Nothing of an earlier pass reaches the picture once it is cleared.
   passes_.Abandon();
   shown_.reset();
+  counts_.reset();
   TImage::TCanvas& canvas = *Image1->GetCanvas();
   ClearPicture(canvas);
   UpdateActions();
   const TParamTexts texts = ParamTexts();
   const TRenderParams params = ConvertTexts(texts);
   lastCommand_ = command;
-  shown_ = TViewRecord{command, texts};
+  shown_ = TViewRecord{command, texts, colouring_};
   complete_ = false;
   history_.Record(*shown_);
-  passes_.Start(command, params, canvas, *ProgressBar1);
+  counts_ = std::make_unique<TCountSurface>(canvas, StepLimit(command, params.Csample), colouring_);
+  passes_.Start(command, params, *counts_, *ProgressBar1);
   UpdateActions();
 }
 
@@ -213,6 +262,7 @@ void TForm1::GoForward() {
 
 void TForm1::Show(const TViewRecord& view) {
   SetParamTexts(view.Texts);
+  colouring_ = view.Colouring;
   RunCommand(view.Command);
 }
 
@@ -226,7 +276,8 @@ void TForm1::SaveAs() {
 bool TForm1::SavePicture(const QString& file) {
   const TImage::TCanvas* canvas = Image1->Canvas();
   if (!shown_ || !complete_ || !canvas) return false;
-  const TView view{shown_->Command, shown_->Texts, LocaleDecimalSeparator(), canvas->Width(), canvas->Height()};
+  const TView view{shown_->Command,   shown_->Texts,    LocaleDecimalSeparator(),
+                   canvas->Width(), canvas->Height(), shown_->Colouring};
   // QSaveFile writes beside the file and renames it into place on commit;
   // on any failure the file is left as it was. Unbuffered, so that every
   // failed write is seen: a failure while the buffer is flushed on commit
@@ -269,7 +320,8 @@ void TForm1::OpenPicture(const QString& file) {
   for (std::string& text : view.Texts)
     for (std::size_t at = 0; (at = text.find(view.DecimalSeparator, at)) != std::string::npos; at += separator.size())
       text.replace(at, view.DecimalSeparator.size(), separator);
-  Show({view.Command, view.Texts});
+  view.Colouring.Supersample = 1;  // the window takes one sample a pixel
+  Show({view.Command, view.Texts, view.Colouring});
 }
 
 void TForm1::CopyPicture() {

@@ -7,8 +7,10 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "ColourSurfaces.h"
 #include "Orbits.h"
 #include "PassWorker.h"
 #include "PictureGestures.h"
@@ -36,6 +38,12 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void OpenPicture(const QString& file);
   // The note shown over the picture; empty when none is.
   QString Note() const { return note_->isVisible() ? note_->text() : QString(); }
+  // Colours the picture, and the passes after it, in the palette: at once,
+  // from the counts of the last pass, without computing them again.
+  void ChoosePalette(const std::vector<wirolot::TColor>& palette);
+  // The same with the palette in a file; one that cannot be read is refused
+  // in a message box.
+  void ChoosePaletteFile(const QString& file);
 
  protected:
   // Mouse back and forward buttons, and files dropped, over any control.
@@ -65,6 +73,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void SaveAs();
   void CopyPicture();
   void ShowNote(const QString& text);
+  void AddPaletteMenu();
   QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
   void AddSeparator();
   void UpdateActions();
@@ -75,9 +84,14 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // The view the picture shows, and whether its pass has ended complete.
   std::optional<TViewRecord> shown_;
   bool complete_ = false;
+  // How the picture is coloured, and the counts of the last pass, which the
+  // pass paints on the picture through it.
+  wirolot::TColouring colouring_;
+  std::unique_ptr<wirolot::TCountSurface> counts_;
   QLabel* note_;  // over the picture
   QTimer noteTimer_;
   QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
+  std::vector<QAction*> palettes_;  // the built-ins, in their order
 };
 
 extern TForm1* Form1;
