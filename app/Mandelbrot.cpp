@@ -81,6 +81,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
   save_ = AddAction("Zapisz obraz\u2026", QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
   copy_ = AddAction("Kopiuj obraz", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
+  exportAction_ = AddAction("Eksportuj\u2026", {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { ExportPicture(); });
   AddSeparator();
   zoomIn_ = AddAction("Powi\u0119ksz", QKeySequence::keyBindings(QKeySequence::ZoomIn),
                       [this] { ZoomAboutCentre(kZoomStep); });
@@ -100,6 +101,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
                          "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
                          "Esc: zatrzymaj rysowanie\n"
                          "Prawy przycisk: zapisz lub skopiuj obraz, wybierz palet\u0119 kolor\u00f3w\n"
+                         "Ctrl+E: eksportuj obraz w dowolnym rozmiarze, wyg\u0142adzony i w wybranej palecie\n"
                          "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
                          .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
                               KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
@@ -156,6 +158,28 @@ void TForm1::ChoosePaletteFile(const QString& file) {
   }
 }
 
+void TForm1::ExportPicture() {
+  if (!shown_) return;
+  if (!export_ || !export_->Running()) {
+    delete export_;
+    const QSize size = Image1->CanvasSize();
+    export_ = new TExportDialog(
+        {shown_->Command, shown_->Texts, LocaleDecimalSeparator(), size.width(), size.height(), shown_->Colouring}, this);
+    export_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(export_, &TExportDialog::Finished, this, [this](bool written, const QString& error) {
+      const QString file = export_->File->text();
+      if (written)
+        ShowNote(QString::fromUtf8("Zapisano ") + QString::fromStdString(Quoted(file)));
+      else if (!error.isEmpty())
+        Application->ShowException(Exception("Nie mo\u017cna zapisa\u0107 obrazu w " + Quoted(file) + ".\n" +
+                                             error.toStdString()));
+    });
+  }
+  export_->show();
+  export_->raise();
+  export_->activateWindow();
+}
+
 void TForm1::AddSeparator() {
   auto* separator = new QAction(Image1);
   separator->setSeparator(true);
@@ -165,6 +189,7 @@ void TForm1::AddSeparator() {
 void TForm1::UpdateActions() {
   save_->setEnabled(shown_ && complete_);
   copy_->setEnabled(Image1->HasCanvas());
+  exportAction_->setEnabled(shown_.has_value());
   back_->setEnabled(history_.CanGoBack());
   forward_->setEnabled(history_.CanGoForward());
   stop_->setEnabled(passes_.Running());

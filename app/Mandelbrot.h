@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <optional>
 
 #include "ColourSurfaces.h"
+#include "ExportDialog.h"
 #include "Orbits.h"
 #include "PassWorker.h"
 #include "PictureGestures.h"
@@ -44,6 +46,9 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // The same with the palette in a file; one that cannot be read is refused
   // in a message box.
   void ChoosePaletteFile(const QString& file);
+  // Opens the export dialog for the view shown, or raises the one exporting.
+  void ExportPicture();
+  TExportDialog* Exporting() const { return export_; }
 
  protected:
   // Mouse back and forward buttons, and files dropped, over any control.
@@ -92,6 +97,8 @@ class TForm1 : public TForm, public Ui::TForm1 {
   QTimer noteTimer_;
   QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_;
   std::vector<QAction*> palettes_;  // the built-ins, in their order
+  QAction* exportAction_;
+  QPointer<TExportDialog> export_;
 };
 
 extern TForm1* Form1;

@@ -9,13 +9,11 @@
 #include <vector>
 #include <unistd.h>
 
-#include "ColourSurfaces.h"
 #include "Convert.h"
-#include "Fractals.h"
 #include "Interrupts.h"
 #include "OutputFile.h"
 #include "PaletteFile.h"
-#include "PngStreamSurface.h"
+#include "PngPicture.h"
 #include "PngView.h"
 
 using namespace wirolot;
@@ -252,15 +250,8 @@ int main(int argc, char** argv) {
   bool written = false;
   try {
     TOutputFile file(out, interrupts);
-    TPngStreamSurface surface(view, [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); });
-    // Other colourings paint counts on a stage that hands the encoder finished rows.
-    std::optional<TColouringSurface> coloured;
-    if (!colouring.IsDefault()) coloured.emplace(surface, colouring, StepLimit(view.Command, params.Csample));
-    IPictureSurface& paint = coloured ? static_cast<IPictureSurface&>(*coloured) : surface;
-    ClearPicture(paint);
-    if (DrawRows(view.Command, paint, params, progress, engine, interrupts.Token()) == TPassEnd::Complete) {
-      if (coloured) coloured->Finish();
-      surface.Finish();
+    const auto write = [&file](const std::uint8_t* data, std::size_t size) { file.Write(data, size); };
+    if (DrawPng(view, params, write, progress, engine, interrupts.Token()) == TPassEnd::Complete) {
       file.Sync();
       written = file.Commit();  // false once a signal has come
     }

@@ -18,6 +18,7 @@
 #include "Colouring.h"
 #include "Convert.h"
 #include "Mandelbrot.h"
+#include "PngPicture.h"
 #include "PngView.h"
 #include "StraightReference.h"
 
@@ -315,6 +316,52 @@ class TWindowTest : public QObject {
     f->ChoosePalette(*BuiltInPalette("grey"));
     f->ChoosePalette({});
     QVERIFY(Picture() == stopped);
+  }
+
+  // Export: the size follows the view's proportions unless unticked; the
+  // file is what the PNG road writes for the chosen view, which it holds.
+  // The window draws while an export runs; Cancel leaves no file behind.
+  void exporting() {
+    QVERIFY(Drawn(f->Button2));
+    QTest::keySequence(f.get(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    TExportDialog* d = f->Exporting();
+    QVERIFY(d && d->isVisible());
+    const QSize shown = f->Image1->Canvas()->Bitmap().size();
+    QCOMPARE(QSize(d->Width->value(), d->Height->value()), shown);
+    d->Width->setValue(100);
+    QCOMPARE(d->Height->value(), int(std::lround(100.0 * shown.height() / shown.width())));
+    d->Proportions->setChecked(false);
+    d->Height->setValue(30);
+    QCOMPARE(d->Width->value(), 100);
+    d->Supersample->setValue(3);
+    d->Palette->setCurrentIndex(d->Palette->findText("ice"));
+    QTemporaryDir folder;
+    d->File->setText(folder.filePath("export.png"));
+    QSignalSpy finished(d, &TExportDialog::Finished);
+    d->Start();
+    QVERIFY(finished.wait(60'000) && finished[0][0].toBool());
+    const TView chosen = d->Chosen();
+    QVERIFY(chosen.Width == 100 && chosen.Height == 30 && chosen.Colouring.Supersample == 3 &&
+            chosen.Colouring.Palette == *BuiltInPalette("ice") && chosen.Command == TOrbitKind::Julia);
+    QVERIFY(ReadView(folder.filePath("export.png").toStdString()) == chosen);
+    std::string expected;
+    struct : IProgressSink { void SetPosition(int) override {} } sink;
+    DrawPng(chosen, ConvertTexts(chosen.Texts), [&](const std::uint8_t* data, std::size_t size) {
+      expected.append(reinterpret_cast<const char*>(data), size); }, sink, TEngine::Reference, {});
+    QFile file(folder.filePath("export.png"));
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().toStdString() == expected);
+    file.remove();
+
+    d->Width->setValue(20000);
+    d->Height->setValue(20000);
+    d->Supersample->setValue(8);
+    d->Start();
+    QVERIFY(d->Running());
+    QVERIFY(Drawn(f->Button1) && StraightPicture(false));
+    QTest::mouseClick(d->Stop, Qt::LeftButton);
+    QVERIFY(finished.wait(60'000) && !finished[1][0].toBool() && finished[1][1].toString().isEmpty());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    QVERIFY(boxes_.isEmpty());
   }
 };
 
