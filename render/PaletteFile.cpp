@@ -1,7 +1,10 @@
 #include "PaletteFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <numbers>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -50,6 +53,116 @@ TColor ColourOf(std::string_view line, std::size_t number) {
   return RGB(rgb[0], rgb[1], rgb[2]);
 }
 
+// GIMP gradient segments: [Left, Right] of 0 to 1 with a midpoint, colours
+// at either end, how the colour moves across and in which colour model.
+struct TSegment {
+  double Left, Middle, Right;
+  double From[3], To[3];
+  int Blend, Model;  // Blend: linear, curved, sine, sphere up, sphere down, step; Model: RGB, HSV ccw, HSV cw
+};
+
+// Where a point `at` of 0 to 1 across a segment lies between its colours, 0 to 1.
+double Blended(const TSegment& s, double at) {
+  const double middle = s.Right > s.Left ? (s.Middle - s.Left) / (s.Right - s.Left) : 0.5;
+  const double linear = at <= middle ? (middle > 0 ? 0.5 * at / middle : 0)
+                                     : (middle < 1 ? 0.5 + 0.5 * (at - middle) / (1 - middle) : 1);
+  switch (s.Blend) {
+    case 1: return middle <= 0 ? 1 : middle >= 1 ? 0 : std::pow(at, std::log(0.5) / std::log(middle));
+    case 2: return (std::sin(-std::numbers::pi / 2 + std::numbers::pi * linear) + 1) / 2;
+    case 3: return std::sqrt(1 - (linear - 1) * (linear - 1));
+    case 4: return 1 - std::sqrt(1 - linear * linear);
+    case 5: return at >= middle ? 1 : 0;
+    default: return linear;
+  }
+}
+
+void ToHsv(const double rgb[3], double hsv[3]) {
+  const double high = std::max({rgb[0], rgb[1], rgb[2]}), low = std::min({rgb[0], rgb[1], rgb[2]}), d = high - low;
+  double h = 0;
+  if (d > 0) h = high == rgb[0] ? std::fmod((rgb[1] - rgb[2]) / d + 6, 6) : high == rgb[1] ? (rgb[2] - rgb[0]) / d + 2 : (rgb[0] - rgb[1]) / d + 4;
+  hsv[0] = h / 6;
+  hsv[1] = high > 0 ? d / high : 0;
+  hsv[2] = high;
+}
+
+void ToRgb(const double hsv[3], double rgb[3]) {
+  const double h = std::fmod(hsv[0], 1.0) * 6, v = hsv[2], c = v * hsv[1];
+  const double x = c * (1 - std::abs(std::fmod(h, 2) - 1));
+  const int sector = std::min(int(h), 5);
+  const double parts[6][3] = {{c, x, 0}, {x, c, 0}, {0, c, x}, {0, x, c}, {x, 0, c}, {c, 0, x}};
+  for (int k = 0; k < 3; ++k) rgb[k] = parts[sector][k] + (v - c);
+}
+
+// The gradient sampled at 256 points spread evenly over it, the first at 0.
+std::vector<TColor> SampledGradient(const std::vector<TSegment>& segments) {
+  std::vector<TColor> colours;
+  for (int i = 0; i < 256; ++i) {
+    const double t = i / 256.0;
+    const TSegment& s = *std::find_if(segments.begin(), segments.end() - 1, [t](const TSegment& g) { return t <= g.Right; });
+    const double f = Blended(s, s.Right > s.Left ? std::clamp((t - s.Left) / (s.Right - s.Left), 0.0, 1.0) : 0.5);
+    double rgb[3];
+    if (s.Model == 0) {
+      for (int k = 0; k < 3; ++k) rgb[k] = s.From[k] + f * (s.To[k] - s.From[k]);
+    } else {
+      double a[3], b[3], hsv[3];
+      ToHsv(s.From, a);
+      ToHsv(s.To, b);
+      // Counter-clockwise: hue up; clockwise: hue down.
+      if (s.Model == 1 && b[0] < a[0]) b[0] += 1;
+      if (s.Model == 2 && b[0] > a[0]) b[0] -= 1;
+      for (int k = 0; k < 3; ++k) hsv[k] = a[k] + f * (b[k] - a[k]);
+      hsv[0] = hsv[0] < 0 ? hsv[0] + 1 : hsv[0];
+      ToRgb(hsv, rgb);
+    }
+    std::uint8_t c[3];
+    for (int k = 0; k < 3; ++k) c[k] = std::uint8_t(std::lround(std::clamp(rgb[k], 0.0, 1.0) * 255));
+    colours.push_back(RGB(c[0], c[1], c[2]));
+  }
+  return colours;
+}
+
+// A GIMP gradient: "GIMP Gradient", an optional name, the number of
+// segments, and a line per segment: left, middle, right, the colours at
+// either end as R G B A of 0 to 1, the blending and the colour model, and
+// optionally two more numbers GIMP keeps for itself.
+std::vector<TColor> ParseGradient(const std::vector<std::string_view>& lines) {
+  std::size_t i = 1;
+  if (i < lines.size() && Trimmed(lines[i]).starts_with("Name:")) ++i;
+  const auto refuse = [&i](const std::string& why) { return EPaletteError("line " + std::to_string(i + 1) + ": " + why); };
+  unsigned count = 0;
+  const std::string_view head = i < lines.size() ? Trimmed(lines[i]) : std::string_view();
+  const auto [end, error] = std::from_chars(head.data(), head.data() + head.size(), count);
+  if (head.empty() || error != std::errc() || end != head.data() + head.size() || count < 1 || count > 256)
+    throw refuse("expected the number of segments, 1 to 256");
+  std::vector<TSegment> segments;
+  while (segments.size() < count) {
+    if (++i >= lines.size()) throw refuse("expected a segment: the gradient ends early");
+    std::string_view line = lines[i];
+    double v[15];
+    int n = 0;
+    for (std::string_view word; !(word = Word(line)).empty(); ++n) {
+      if (n == 15) throw refuse("more than 15 numbers");
+      const auto [stop, bad] = std::from_chars(word.data(), word.data() + word.size(), v[n]);
+      if (bad != std::errc() || stop != word.data() + word.size() || !std::isfinite(v[n]))
+        throw refuse("'" + std::string(word.substr(0, 20)) + "' is not a number");
+    }
+    if (n != 13 && n != 15) throw refuse("expected 13 or 15 numbers, found " + std::to_string(n));
+    TSegment s{v[0], v[1], v[2], {v[3], v[4], v[5]}, {v[7], v[8], v[9]}, int(v[11]), int(v[12])};
+    const double previous = segments.empty() ? 0 : segments.back().Right;
+    if (s.Left != previous || !(s.Left <= s.Middle && s.Middle <= s.Right && s.Right <= 1))
+      throw refuse("the segment does not follow the one before within 0 to 1");
+    if (std::any_of(v + 3, v + 11, [](double c) { return c < 0 || c > 1; }))
+      throw refuse("a colour is not 0 to 1");
+    if (v[11] != s.Blend || s.Blend < 0 || s.Blend > 5 || v[12] != s.Model || s.Model < 0 || s.Model > 2)
+      throw refuse("unknown blending or colour model");
+    segments.push_back(s);
+  }
+  if (segments.back().Right != 1) throw refuse("the last segment does not end at 1");
+  for (++i; i < lines.size(); ++i)
+    if (!Trimmed(lines[i]).empty()) throw refuse("more lines than segments");
+  return SampledGradient(segments);
+}
+
 }  // namespace
 
 std::vector<TColor> ParsePalette(std::string_view text) {
@@ -63,6 +176,7 @@ std::vector<TColor> ParsePalette(std::string_view text) {
     lines.push_back(text.substr(at, end - at));
     at = end + 1;
   }
+  if (!lines.empty() && Trimmed(lines[0]) == "GIMP Gradient") return ParseGradient(lines);
   const bool gimp = !lines.empty() && Trimmed(lines[0]) == "GIMP Palette";
   const std::size_t most = gimp ? kMaxPaletteColours : kMaxMapColours;
   std::vector<TColor> colours;

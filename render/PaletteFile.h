@@ -1,5 +1,6 @@
 // Palettes from files in the formats people have: Fractint's map of "R G B"
-// lines and GIMP's palette (.gpl).
+// lines, GIMP's palette (.gpl) and GIMP's gradient (.ggr), taken at 256
+// points.
 #pragma once
 
 #include <string>
@@ -22,8 +23,9 @@ constexpr std::size_t kMaxMapColours = 256;
 constexpr std::size_t kMaxPaletteFileBytes = 1 << 20;
 
 // The colours of a palette file's text: a GIMP palette if its first line is
-// "GIMP Palette", otherwise a map. Raises EPaletteError for text that is
-// neither, holds no colour or too many, or a number outside 0 to 255.
+// "GIMP Palette", a GIMP gradient if it is "GIMP Gradient", otherwise a map.
+// Raises EPaletteError for text that is none of them, holds no colour or
+// too many, or a number out of its range.
 std::vector<TColor> ParsePalette(std::string_view text);
 
 // A built-in palette by name ("counts" is empty), or else the palette in the

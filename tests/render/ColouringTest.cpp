@@ -59,6 +59,15 @@ TEST(Colouring, PenColoursToCounts) {
 // Hand-written files in each format, and the ways a file can be wrong.
 TEST(Colouring, PaletteFiles) {
   const std::string map257 = [] { std::string m; for (int i = 0; i < 257; ++i) m += "1 2 3\n"; return m; }();
+  // A gradient taken at i / 256: red, then blue from an eighth on (step);
+  // from the middle on, black to white evenly (linear, midpoint centred).
+  std::vector<TColor> gradient;
+  for (int i = 0; i < 256; ++i) {
+    const auto grey = std::uint8_t(std::lround((i - 128) / 128.0 * 255));
+    gradient.push_back(i < 32 ? Hex(0xff0000) : i <= 128 ? Hex(0x0000ff) : RGB(grey, grey, grey));
+  }
+  const std::string ggr = "GIMP Gradient\nName: Hand\n2\n0 0.125 0.5 1 0 0 1 0 0 1 1 5 0\n"
+                          "0.5 0.75 1 0 0 0 1 1 1 1 0.5 0 0 0 0\n";
   const struct {
     std::string Text;
     std::vector<TColor> Colours;
@@ -68,6 +77,15 @@ TEST(Colouring, PaletteFiles) {
       {"GIMP Palette\nName: Mine\nColumns: 4\n#\n# comment\n255   0   0\tRed\n  0 255   0\tGreen and more\n"
        "  0   0 255\n", {Hex(0xff0000), Hex(0x00ff00), Hex(0x0000ff)}},
       {map257.substr(6), std::vector<TColor>(256, Hex(0x010203))},
+      {ggr, gradient},
+      {"GIMP Gradient\n0\n", {}, "line 2: expected the number of segments, 1 to 256"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 1 0 0\n\n1 1 1\n", {}, "line 5: more lines than segments"},
+      {"GIMP Gradient\n2\n0 0.5 1 0 0 0 1 1 1 1 1 0 0\n", {}, "line 4: expected a segment: the gradient ends early"},
+      {"GIMP Gradient\n1\n0 0.5 0.9 0 0 0 1 1 1 1 1 0 0\n", {}, "line 3: the last segment does not end at 1"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1.5 1 1 1 0 0\n", {}, "line 3: a colour is not 0 to 1"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 1 6 0\n", {}, "line 3: unknown blending or colour model"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1\n", {}, "line 3: expected 13 or 15 numbers, found 10"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 nan 0 0\n", {}, "line 3: 'nan' is not a number"},
       {"", {}, "holds no colours"},
       {"GIMP Palette\nName: empty\n", {}, "holds no colours"},
       {map257, {}, "more than 256 colours in a map"},
