@@ -21,8 +21,7 @@ using namespace wirolot;
 namespace {
 
 constexpr const char* kUsage = R"(Usage: wirolot-render [OPTIONS] [T1 ... T9]
-  or:  wirolot-render --from FILE.png [--size WxH] [--out FILE] [--reference]
-                       [COLOURING OPTIONS]
+  or:  wirolot-render --from FILE.png [OPTIONS]
 
 Draws the Mandelbrot set (or, with --julia, the cubic Julia set of
 z -> z (z^2 + c), c = 2.04 - 0.2i) into a PNG file. The file is written
@@ -57,21 +56,27 @@ Options:
                   written through to the file it names, as cp does.
   --reference     use the one-sample-at-a-time extended-precision engine
                   (same picture, much slower)
+  --help          show this text
+  --              end of options
 
 Colouring options (also with --from, replacing what the file holds):
   --palette NAME|FILE
                   counts (the default: colour n x 4112 of a count n, inside
                   samples included), fire, ice, grey, spectrum, or a palette
                   file: a map of up to 256 lines 'R G B' (0 to 255, anything
-                  after the third number ignored) or a GIMP palette (.gpl,
-                  up to 4096 colours); resets --period, --offset, --inside
+                  after the third number ignored), a GIMP palette (.gpl,
+                  up to 4096 colours) or a GIMP gradient (.ggr, taken at
+                  256 points); resets --period, --offset, --inside
   --period N      counts per cycle of the palette, 1 to 2147483647
                   (default: the palette's length)
   --offset N      counts the cycle is turned on by, 0 to 2147483647
                   (default 0)
-  --inside RRGGBB colour of inside samples in hexadecimal (default 000000)
-  --supersample K each pixel the mean of K x K samples, K from 1 to 8
+  --inside RRGGBB
+                  colour of inside samples in hexadecimal (default 000000)
+  --supersample K
+                  each pixel the mean of K x K samples, K from 1 to 8
                   (default 1)
+
 A sample whose count n is the step limit is inside: its orbit was still in
 the box at the last count it could take (Mandelbrot: the first whole count
 above Csample; Julia: Csample, if a whole number from 1 to 2147483646, else
@@ -82,8 +87,6 @@ interpolated linearly in linear light (sRGB, IEC 61966-2-1). With
 Kx ... Kx+K-1 by Ky ... Ky+K-1 of the picture the view gives at K times the
 size (its black first row and column included), encoded to 8-bit sRGB,
 rounded to nearest.
-  --help          show this text
-  --              end of options
 
 Exit status:
   0  the picture was written in full
