@@ -269,9 +269,8 @@ class TWindowTest : public QObject {
 
   // A palette colours the last pass's counts at once, without a pass, and the
   // counts' own colours give the picture back as it was. Save keeps the
-  // colouring, a drop and the history bring it back. The rows a stopped pass
-  // never drew stay black. A palette file that cannot be read is refused in
-  // a message box. Also run on a screen scaled to 200 %, where it prints how
+  // colouring, a drop and the history bring it back. A palette file that
+  // cannot be read is refused in a message box. Also run on a screen scaled to 200 %, where it prints how
   // long colouring the 974 x 818 picture anew takes.
   void palettes() {
     const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
@@ -307,15 +306,6 @@ class TWindowTest : public QObject {
     f->ChoosePaletteFile(folder.filePath("bad.map"));
     QVERIFY(boxes_.size() == 1 && boxes_[0].contains("line 1: expected three numbers"));
     QVERIFY(Picture() == counts);
-
-    QVERIFY(StartHeavyView());
-    QTest::keyClick(f->Edit1, Qt::Key_Escape);
-    QVERIFY(Drawn());
-    const std::vector<TColor> stopped = Picture();
-    QVERIFY(std::all_of(stopped.end() - bitmap.width(), stopped.end(), [](TColor c) { return c == 0; }));
-    f->ChoosePalette(*BuiltInPalette("grey"));
-    f->ChoosePalette({});
-    QVERIFY(Picture() == stopped);
   }
 
   // Export: the size follows the view's proportions unless unticked; the

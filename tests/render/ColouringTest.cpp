@@ -186,7 +186,8 @@ TEST(Colouring, SupersampledPictureIsTheMeanOfTheLargerOne) {
   }
 }
 
-// The counts a pass leaves, coloured again: as if painted in that colouring.
+// The counts a pass leaves, coloured again: as if painted in that colouring;
+// the rows a stopped pass never painted stay black.
 TEST(Colouring, CountSurfaceRecolours) {
   const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-3", "3", "-2", "2", "30"};
   const TColouring fire = {*BuiltInPalette("fire"), 5, 1, Hex(0x0000ff)};
@@ -200,6 +201,16 @@ TEST(Colouring, CountSurfaceRecolours) {
   DrawMandelbrot(stage, texts, sink);
   stage.Finish();
   EXPECT_TRUE(shown.Pixels() == direct.Pixels());
+
+  TBitmapSurface stopped(50, 40);
+  TCountSurface prefix(stopped, 31, {});
+  ClearPicture(prefix);
+  const std::vector<TColor> pens(49, ColorOf(7));
+  for (int y = 1; y <= 3; ++y) prefix.PlotRow(1, y, pens);
+  prefix.Recolour(fire);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 50; ++x)
+      EXPECT_EQ(stopped.Pixel(x, y), y >= 1 && y <= 3 && x >= 1 ? TColourMap(fire, 31)(7) : 0) << x << "," << y;
 }
 
 }  // namespace
