@@ -147,14 +147,14 @@ std::vector<TColor> ParseGradient(const std::vector<std::string_view>& lines) {
         throw refuse("'" + std::string(word.substr(0, 20)) + "' is not a number");
     }
     if (n != 13 && n != 15) throw refuse("expected 13 or 15 numbers, found " + std::to_string(n));
+    const auto whole = [](double x, int most) { return x >= 0 && x <= most && x == std::floor(x); };
+    if (!whole(v[11], 5) || !whole(v[12], 2)) throw refuse("unknown blending or colour model");
     TSegment s{v[0], v[1], v[2], {v[3], v[4], v[5]}, {v[7], v[8], v[9]}, int(v[11]), int(v[12])};
     const double previous = segments.empty() ? 0 : segments.back().Right;
     if (s.Left != previous || !(s.Left <= s.Middle && s.Middle <= s.Right && s.Right <= 1))
       throw refuse("the segment does not follow the one before within 0 to 1");
     if (std::any_of(v + 3, v + 11, [](double c) { return c < 0 || c > 1; }))
       throw refuse("a colour is not 0 to 1");
-    if (v[11] != s.Blend || s.Blend < 0 || s.Blend > 5 || v[12] != s.Model || s.Model < 0 || s.Model > 2)
-      throw refuse("unknown blending or colour model");
     segments.push_back(s);
   }
   if (segments.back().Right != 1) throw refuse("the last segment does not end at 1");

@@ -84,6 +84,7 @@ TEST(Colouring, PaletteFiles) {
       {"GIMP Gradient\n1\n0 0.5 0.9 0 0 0 1 1 1 1 1 0 0\n", {}, "line 3: the last segment does not end at 1"},
       {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1.5 1 1 1 0 0\n", {}, "line 3: a colour is not 0 to 1"},
       {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 1 6 0\n", {}, "line 3: unknown blending or colour model"},
+      {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 1 2e41 0\n", {}, "line 3: unknown blending or colour model"},
       {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1\n", {}, "line 3: expected 13 or 15 numbers, found 10"},
       {"GIMP Gradient\n1\n0 0.5 1 0 0 0 1 1 1 1 nan 0 0\n", {}, "line 3: 'nan' is not a number"},
       {"", {}, "holds no colours"},
