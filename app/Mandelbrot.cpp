@@ -131,7 +131,7 @@ void TForm1::AddPaletteMenu() {
   menu->addSeparator();
   menu->addAction(QString::fromUtf8("z pliku\u2026"), this, [this] {
     const QString file = QFileDialog::getOpenFileName(this, "Paleta", QString(),
-                                                      "Palety (*.map *.gpl);;Wszystkie pliki (*)");
+                                                      "Palety (*.map *.gpl *.ggr);;Wszystkie pliki (*)");
     if (!file.isEmpty()) ChoosePaletteFile(file);
   });
   auto* action = new QAction(QString::fromUtf8("Paleta"), Image1);

@@ -66,8 +66,8 @@ bool IsPlainUtf8(std::string_view text) {
 
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-// The colouring's chunks, or their values read back into `c`; false for a
-// value that is not as written here.
+// Reads the values of the colouring's chunks (null where a chunk is absent)
+// into `c`; false for a value not written as ViewChunks writes it.
 bool ParseColouring(const std::array<const std::string*, 5>& values, TColouring& c) {
   if (const std::string* palette = values[0]) {
     for (std::size_t at = 0; at <= palette->size(); at += 7) {
