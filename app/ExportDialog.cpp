@@ -17,21 +17,15 @@
 
 using namespace wirolot;
 
-namespace {
-// Positions of the pass, passed on to the dialog's bar on its own thread.
-class TBarSink final : public IProgressSink {
+// The pass's progress sink, on the computing threads.
+class TExportDialog::TSink final : public IProgressSink {
  public:
-  explicit TBarSink(QProgressBar* bar) : bar_(bar) {}
-  void SetPosition(int position) override {
-    if (last_.exchange(position) == position) return;
-    QMetaObject::invokeMethod(bar_, [bar = bar_, position] { bar->setValue(position); }, Qt::QueuedConnection);
-  }
+  explicit TSink(TExportDialog& dialog) : dialog_(dialog) {}
+  void SetPosition(int position) override { dialog_.Post([position](TState& state) { state.Position = position; }); }
 
  private:
-  QProgressBar* const bar_;  // outlives the export
-  std::atomic<int> last_{-1};
+  TExportDialog& dialog_;
 };
-}  // namespace
 
 TExportDialog::TExportDialog(const TView& view, QWidget* parent) : QDialog(parent), view_(view) {
   setWindowTitle("Eksport obrazu");
@@ -136,7 +130,7 @@ void TExportDialog::Start() {
     choice->setEnabled(false);
   Progress->setValue(0);
   worker_ = std::jthread([this, view, file](std::stop_token stop) {
-    TBarSink sink(Progress);
+    TSink sink(*this);
     bool written = false;
     QString error;
     // QSaveFile renames the file into place on commit; unbuffered, so that
@@ -157,8 +151,27 @@ void TExportDialog::Start() {
       error = QString::fromUtf8(failure.what());
     }
     if (!written) out.cancelWriting();
-    QMetaObject::invokeMethod(this, [this, written, error] { Ended(written, error); }, Qt::QueuedConnection);
+    Post([written, error](TState& state) { state.End = {written, error}; });
   });
+}
+
+void TExportDialog::Post(const std::function<void(TState&)>& change) {
+  std::lock_guard lock(mutex_);
+  change(state_);
+  if (wakePosted_) return;
+  wakePosted_ = true;
+  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+}
+
+void TExportDialog::Deliver() {
+  TState arrived;
+  {
+    std::lock_guard lock(mutex_);
+    arrived = std::exchange(state_, {});
+    wakePosted_ = false;
+  }
+  if (arrived.Position >= 0) Progress->setValue(arrived.Position);
+  if (arrived.End) Ended(arrived.End->first, arrived.End->second);
 }
 
 void TExportDialog::Ended(bool written, const QString& error) {

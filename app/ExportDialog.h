@@ -10,9 +10,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "PngView.h"
@@ -50,12 +53,27 @@ class TExportDialog : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // What the export thread hands the dialog: the last progress position and
+  // how the export ended.
+  struct TState {
+    int Position = -1;
+    std::optional<std::pair<bool, QString>> End;
+  };
+  class TSink;
+
   void Keep(bool widthChanged);
+  // Export side: changes the state under the lock and wakes the dialog.
+  void Post(const std::function<void(TState&)>& change);
+  // Dialog side: shows what has arrived.
+  Q_INVOKABLE void Deliver();
   void Ended(bool written, const QString& error);
 
   const wirolot::TView view_;
   std::vector<std::vector<wirolot::TColor>> palettes_;  // by the combo box's index
   bool keeping_ = false;
   bool done_ = false;
-  std::jthread worker_;
+  std::mutex mutex_;
+  TState state_;
+  bool wakePosted_ = false;
+  std::jthread worker_;  // last: it goes first
 };
