@@ -22,24 +22,28 @@ static_assert((257u * kInverseOf257 & ((1u << kCountBits) - 1)) == 1);
 constexpr std::int64_t kMaxTabulated = 1 << 16;
 
 // ((c / 255 + 0.055) / 1.055)^2.4, or c / 255 / 12.92 at the dark end, for a
-// code c that need not be whole; in MPFR, so that every machine makes the
-// same doubles.
+// code c that need not be whole; the constants exact, in MPFR at 128 bits,
+// so that every machine makes the same doubles.
 double DecodedExactly(double code) {
-  mpfr_t x, exponent;
-  mpfr_inits2(128, x, exponent, static_cast<mpfr_ptr>(nullptr));
-  mpfr_set_ui(exponent, 12, MPFR_RNDN);
-  mpfr_div_ui(exponent, exponent, 5, MPFR_RNDN);  // 2.4
+  mpfr_t x, a, b;
+  mpfr_inits2(128, x, a, b, static_cast<mpfr_ptr>(nullptr));
+  const auto set = [](mpfr_t to, const char* decimal) { mpfr_set_str(to, decimal, 10, MPFR_RNDN); };
   mpfr_set_d(x, code, MPFR_RNDN);
   mpfr_div_ui(x, x, 255, MPFR_RNDN);
-  if (mpfr_cmp_d(x, 0.04045) <= 0) {
-    mpfr_div_d(x, x, 12.92, MPFR_RNDN);
+  set(a, "0.04045");
+  if (mpfr_cmp(x, a) <= 0) {
+    set(a, "12.92");
+    mpfr_div(x, x, a, MPFR_RNDN);
   } else {
-    mpfr_add_d(x, x, 0.055, MPFR_RNDN);
-    mpfr_div_d(x, x, 1.055, MPFR_RNDN);
-    mpfr_pow(x, x, exponent, MPFR_RNDN);
+    set(a, "0.055");
+    set(b, "1.055");
+    mpfr_add(x, x, a, MPFR_RNDN);
+    mpfr_div(x, x, b, MPFR_RNDN);
+    set(a, "2.4");
+    mpfr_pow(x, x, a, MPFR_RNDN);
   }
   const double value = mpfr_get_d(x, MPFR_RNDN);
-  mpfr_clears(x, exponent, static_cast<mpfr_ptr>(nullptr));
+  mpfr_clears(x, a, b, static_cast<mpfr_ptr>(nullptr));
   return value;
 }
 
