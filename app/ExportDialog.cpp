@@ -110,6 +110,11 @@ void TExportDialog::Keep(bool widthChanged) {
   keeping_ = false;
 }
 
+void TExportDialog::SetChoosing(bool on) {
+  for (QWidget* choice : std::initializer_list<QWidget*>{Width, Height, Proportions, Supersample, Palette, File, Export})
+    choice->setEnabled(on);
+}
+
 TView TExportDialog::Chosen() const {
   TView view = view_;
   view.Width = Width->value();
@@ -126,8 +131,7 @@ void TExportDialog::Start() {
   done_ = false;
   const TView view = Chosen();
   const QString file = File->text();
-  for (QWidget* choice : std::initializer_list<QWidget*>{Width, Height, Proportions, Supersample, Palette, File, Export})
-    choice->setEnabled(false);
+  SetChoosing(false);
   Progress->setValue(0);
   worker_ = std::jthread([this, view, file](std::stop_token stop) {
     TSink sink(*this);
@@ -177,8 +181,7 @@ void TExportDialog::Deliver() {
 void TExportDialog::Ended(bool written, const QString& error) {
   done_ = true;
   if (worker_.joinable()) worker_.join();
-  for (QWidget* choice : std::initializer_list<QWidget*>{Width, Height, Proportions, Supersample, Palette, File, Export})
-    choice->setEnabled(true);
+  SetChoosing(true);
   if (written) Progress->setValue(100);
   emit Finished(written, error);
 }

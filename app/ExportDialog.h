@@ -62,6 +62,8 @@ class TExportDialog : public QDialog {
   class TSink;
 
   void Keep(bool widthChanged);
+  // The choices open to change, or not while an export runs.
+  void SetChoosing(bool on);
   // Export side: changes the state under the lock and wakes the dialog.
   void Post(const std::function<void(TState&)>& change);
   // Dialog side: shows what has arrived.

@@ -163,8 +163,9 @@ void TForm1::ExportPicture() {
   if (!export_ || !export_->Running()) {
     delete export_;
     const QSize size = Image1->CanvasSize();
-    export_ = new TExportDialog(
-        {shown_->Command, shown_->Texts, LocaleDecimalSeparator(), size.width(), size.height(), shown_->Colouring}, this);
+    const TView view{shown_->Command, shown_->Texts,   LocaleDecimalSeparator(),
+                     size.width(),    size.height(), shown_->Colouring};
+    export_ = new TExportDialog(view, this);
     export_->setAttribute(Qt::WA_DeleteOnClose);
     connect(export_, &TExportDialog::Finished, this, [this](bool written, const QString& error) {
       const QString file = export_->File->text();
@@ -194,7 +195,8 @@ void TForm1::UpdateActions() {
   forward_->setEnabled(history_.CanGoForward());
   stop_->setEnabled(passes_.Running());
   const auto& builtIns = BuiltInPalettes();
-  for (std::size_t i = 0; i < palettes_.size(); ++i) palettes_[i]->setChecked(builtIns[i].Colours == colouring_.Palette);
+  for (std::size_t i = 0; i < palettes_.size(); ++i)
+    palettes_[i]->setChecked(builtIns[i].Colours == colouring_.Palette);
 }
 
 std::array<TEdit*, 9> TForm1::ParamFields() const {

@@ -84,8 +84,6 @@ void TCountSurface::FillRect(const TRect& rect, TColor color) {
   target_.FillRect(rect, color);
 }
 
-void TCountSurface::FillSpan(int y, int left, int right, TColor color) { FillRect({left, y, right, y + 1}, color); }
-
 void TCountSurface::PlotSpan(int y, int left, std::span<const TColor> pens) {
   std::ranges::transform(pens, &counts_[std::size_t(y) * Width() + left],
                          [this](TColor pen) { return CountOf(pen, limit_); });

@@ -60,7 +60,6 @@ class TCountSurface final : public TPixelSurface {
 
  protected:
   void PlotSpan(int y, int left, std::span<const TColor> pens) override;
-  void FillSpan(int y, int left, int right, TColor color) override;
 
  private:
   void Show(int y, int left, int right);

@@ -4,10 +4,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <numbers>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <numbers>
 
 #include "Colouring.h"
 
@@ -79,7 +78,10 @@ double Blended(const TSegment& s, double at) {
 void ToHsv(const double rgb[3], double hsv[3]) {
   const double high = std::max({rgb[0], rgb[1], rgb[2]}), low = std::min({rgb[0], rgb[1], rgb[2]}), d = high - low;
   double h = 0;
-  if (d > 0) h = high == rgb[0] ? std::fmod((rgb[1] - rgb[2]) / d + 6, 6) : high == rgb[1] ? (rgb[2] - rgb[0]) / d + 2 : (rgb[0] - rgb[1]) / d + 4;
+  if (d > 0)
+    h = high == rgb[0]   ? std::fmod((rgb[1] - rgb[2]) / d + 6, 6)
+        : high == rgb[1] ? (rgb[2] - rgb[0]) / d + 2
+                         : (rgb[0] - rgb[1]) / d + 4;
   hsv[0] = h / 6;
   hsv[1] = high > 0 ? d / high : 0;
   hsv[2] = high;
@@ -98,7 +100,8 @@ std::vector<TColor> SampledGradient(const std::vector<TSegment>& segments) {
   std::vector<TColor> colours;
   for (int i = 0; i < 256; ++i) {
     const double t = i / 256.0;
-    const TSegment& s = *std::find_if(segments.begin(), segments.end() - 1, [t](const TSegment& g) { return t <= g.Right; });
+    const TSegment& s =
+        *std::find_if(segments.begin(), segments.end() - 1, [t](const TSegment& g) { return t <= g.Right; });
     const double f = Blended(s, s.Right > s.Left ? std::clamp((t - s.Left) / (s.Right - s.Left), 0.0, 1.0) : 0.5);
     double rgb[3];
     if (s.Model == 0) {
@@ -128,7 +131,9 @@ std::vector<TColor> SampledGradient(const std::vector<TSegment>& segments) {
 std::vector<TColor> ParseGradient(const std::vector<std::string_view>& lines) {
   std::size_t i = 1;
   if (i < lines.size() && Trimmed(lines[i]).starts_with("Name:")) ++i;
-  const auto refuse = [&i](const std::string& why) { return EPaletteError("line " + std::to_string(i + 1) + ": " + why); };
+  const auto refuse = [&i](const std::string& why) {
+    return EPaletteError("line " + std::to_string(i + 1) + ": " + why);
+  };
   unsigned count = 0;
   const std::string_view head = i < lines.size() ? Trimmed(lines[i]) : std::string_view();
   const auto [end, error] = std::from_chars(head.data(), head.data() + head.size(), count);
