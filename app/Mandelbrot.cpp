@@ -1,5 +1,6 @@
 #include "Mandelbrot.h"
 
+#include <QActionGroup>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -13,6 +14,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSaveFile>
@@ -21,6 +23,7 @@
 #include <cmath>
 
 #include "Convert.h"
+#include "PaletteFile.h"
 #include "PngStreamSurface.h"
 #include "PngView.h"
 #include "RenderPass.h"
@@ -92,7 +95,8 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
   save_ = AddAction(tr("Zapisz obraz\u2026"), QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
   copy_ = AddAction(tr("Kopiuj obraz"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
-  exportMovie_ = AddAction(tr("Export movie\u2026"), {}, [this] { ExportMovie(); });
+  exportAction_ = AddAction(tr("Eksportuj\u2026"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { ExportPicture(); });
+  exportMovie_ = AddAction(tr("Eksportuj film\u2026"), {}, [this] { ExportMovie(); });
   AddSeparator();
   zoomIn_ = AddAction(tr("Powi\u0119ksz"), QKeySequence::keyBindings(QKeySequence::ZoomIn),
                       [this] { ZoomAboutCentre(kZoomStep); });
@@ -101,18 +105,21 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   back_ = AddAction(tr("Wstecz"), QKeySequence::keyBindings(QKeySequence::Back), [this] { GoBack(); });
   forward_ = AddAction(tr("Dalej"), QKeySequence::keyBindings(QKeySequence::Forward), [this] { GoForward(); });
   AddSeparator();
+  AddPaletteMenu();
+  AddSeparator();
   stop_ = AddAction(tr("Zatrzymaj rysowanie"), {QKeySequence(Qt::Key_Escape)}, [this] { passes_.Stop(); });
   Image1->setToolTip(tr(
-                        "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
-                        "K\u00f3\u0142ko myszy: powi\u0119ksz lub pomniejsz wok\u00f3\u0142 kursora\n"
-                        "\u015arodkowy przycisk: przeci\u0105gnij, aby przesun\u0105\u0107 widok\n"
-                        "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
-                        "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
-                        "Esc: zatrzymaj rysowanie\n"
-                        "Prawy przycisk: zapisz lub skopiuj obraz\n"
-                        "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
-                        .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
-                             KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
+                         "Lewy przycisk: zaznacz prostok\u0105t do powi\u0119kszenia (z Shift w dowolnych proporcjach)\n"
+                         "K\u00f3\u0142ko myszy: powi\u0119ksz lub pomniejsz wok\u00f3\u0142 kursora\n"
+                         "\u015arodkowy przycisk: przeci\u0105gnij, aby przesun\u0105\u0107 widok\n"
+                         "%1 / %2: powi\u0119ksz / pomniejsz wok\u00f3\u0142 \u015brodka\n"
+                         "%3 / %4 lub boczne przyciski myszy: poprzedni / nast\u0119pny widok\n"
+                         "Esc: zatrzymaj rysowanie\n"
+                         "Prawy przycisk: zapisz lub skopiuj obraz, wybierz palet\u0119 kolor\u00f3w, eksportuj film\n"
+                         "Ctrl+E: eksportuj obraz w dowolnym rozmiarze, wyg\u0142adzony i w wybranej palecie\n"
+                         "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
+                         .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
+                              KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
   connect(&movieExport_, &TMovieExport::Progress, this, [this](int frame, int frames) {
     if (!movieProgress_) return;
     movieProgress_->setValue(frame - 1);
@@ -139,6 +146,68 @@ QAction* TForm1::AddAction(const QString& caption, const QList<QKeySequence>& ke
   return action;
 }
 
+void TForm1::AddPaletteMenu() {
+  auto* menu = new QMenu(Image1);
+  auto* group = new QActionGroup(menu);
+  for (const TBuiltInPalette& palette : BuiltInPalettes()) {
+    const QString name = palette.Colours.empty() ? tr("kolory licznik\u00f3w") : palette.Name;
+    QAction* action = menu->addAction(name, this, [this, colours = palette.Colours] { ChoosePalette(colours); });
+    action->setCheckable(true);
+    group->addAction(action);
+    palettes_.push_back(action);
+  }
+  menu->addSeparator();
+  menu->addAction(tr("z pliku\u2026"), this, [this] {
+    const QString file = QFileDialog::getOpenFileName(this, tr("Paleta"), QString(),
+                                                      tr("Palety (*.map *.gpl *.ggr);;Wszystkie pliki (*)"));
+    if (!file.isEmpty()) ChoosePaletteFile(file);
+  });
+  auto* action = new QAction(tr("Paleta"), Image1);
+  action->setMenu(menu);
+  Image1->addAction(action);
+}
+
+void TForm1::ChoosePalette(const std::vector<TColor>& palette) {
+  colouring_ = {palette};
+  if (counts_) counts_->Recolour(colouring_);
+  if (shown_) {
+    shown_->Colouring = colouring_;
+    history_.Record(*shown_);
+  }
+  UpdateActions();
+}
+
+void TForm1::ChoosePaletteFile(const QString& file) {
+  try {
+    ChoosePalette(LoadPalette(QFile::encodeName(file).toStdString()));
+  } catch (const std::exception& failure) {
+    ShowFailure(tr("Nie mo\u017cna wczyta\u0107 palety z %1.").arg(Quoted(file)), failure);
+  }
+}
+
+void TForm1::ExportPicture() {
+  if (!shown_) return;
+  if (!export_ || !export_->Running()) {
+    delete export_;
+    const QSize size = Image1->CanvasSize();
+    const TView view{shown_->Command, shown_->Texts,   LocaleDecimalSeparator(),
+                     size.width(),    size.height(), shown_->Colouring};
+    export_ = new TExportDialog(view, this);
+    export_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(export_, &TExportDialog::Finished, this, [this](bool written, const QString& error) {
+      const QString file = export_->File->text();
+      if (written)
+        ShowNote(tr("Zapisano %1").arg(Quoted(file)));
+      else if (!error.isEmpty())
+        ShowException(Exception((tr("Nie mo\u017cna zapisa\u0107 obrazu w %1.").arg(Quoted(file)) + '\n' + error)
+                                    .toStdString()));
+    });
+  }
+  export_->show();
+  export_->raise();
+  export_->activateWindow();
+}
+
 void TForm1::AddSeparator() {
   auto* separator = new QAction(Image1);
   separator->setSeparator(true);
@@ -148,10 +217,14 @@ void TForm1::AddSeparator() {
 void TForm1::UpdateActions() {
   save_->setEnabled(shown_ && complete_);
   copy_->setEnabled(Image1->HasCanvas());
+  exportAction_->setEnabled(shown_.has_value());
   back_->setEnabled(history_.CanGoBack());
   forward_->setEnabled(history_.CanGoForward());
   stop_->setEnabled(passes_.Running());
   exportMovie_->setEnabled(history_.Size() > 0 && !movieExport_.Running());
+  const auto& builtIns = BuiltInPalettes();
+  for (std::size_t i = 0; i < palettes_.size(); ++i)
+    palettes_[i]->setChecked(builtIns[i].Colours == colouring_.Palette);
 }
 
 std::array<TEdit*, 9> TForm1::ParamFields() const {
@@ -180,16 +253,18 @@ void TForm1::StartPass(TOrbitKind command) {
   // Nothing of an earlier pass reaches the picture once it is cleared.
   passes_.Abandon();
   shown_.reset();
+  counts_.reset();
   TImage::TCanvas& canvas = *Image1->GetCanvas();
   ClearPicture(canvas);
   UpdateActions();
   const TParamTexts texts = ParamTexts();
   const TRenderParams params = ConvertTexts(texts);
   lastCommand_ = command;
-  shown_ = TViewRecord{command, texts};
+  shown_ = TViewRecord{command, texts, colouring_};
   complete_ = false;
   history_.Record(*shown_);
-  passes_.Start(command, params, canvas, *ProgressBar1);
+  counts_ = std::make_unique<TCountSurface>(canvas, StepLimit(command, params.Csample), colouring_);
+  passes_.Start(command, params, *counts_, *ProgressBar1);
   UpdateActions();
 }
 
@@ -242,6 +317,7 @@ void TForm1::GoForward() {
 
 void TForm1::Show(const TViewRecord& view) {
   SetParamTexts(view.Texts);
+  colouring_ = view.Colouring;
   RunCommand(view.Command);
 }
 
@@ -255,7 +331,8 @@ void TForm1::SaveAs() {
 bool TForm1::SavePicture(const QString& file) {
   const TImage::TCanvas* canvas = Image1->Canvas();
   if (!shown_ || !complete_ || !canvas) return false;
-  const TView view{shown_->Command, shown_->Texts, LocaleDecimalSeparator(), canvas->Width(), canvas->Height()};
+  const TView view{shown_->Command,   shown_->Texts,    LocaleDecimalSeparator(),
+                   canvas->Width(), canvas->Height(), shown_->Colouring};
   // QSaveFile writes beside the file and renames it into place on commit;
   // on any failure the file is left as it was. Unbuffered, so that every
   // failed write is seen: a failure while the buffer is flushed on commit
@@ -299,14 +376,15 @@ void TForm1::OpenPicture(const QString& file) {
   for (std::string& text : view.Texts)
     for (std::size_t at = 0; (at = text.find(view.DecimalSeparator, at)) != std::string::npos; at += separator.size())
       text.replace(at, view.DecimalSeparator.size(), separator);
-  Show({view.Command, view.Texts});
+  view.Colouring.Supersample = 1;  // the window takes one sample a pixel
+  Show({view.Command, view.Texts, view.Colouring});
 }
 
 void TForm1::ExportMovie() {
   if (!exportMovie_->isEnabled()) return;
   auto* dialog = new QDialog(this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle("Export movie");
+  dialog->setWindowTitle(tr("Eksport filmu"));
   auto* form = new QFormLayout(dialog);
   const auto spin = [dialog](const char* name, int lo, int hi, int value) {
     auto* box = new QSpinBox(dialog);
@@ -324,7 +402,7 @@ void TForm1::ExportMovie() {
   folder->setObjectName("folder");
   auto* browse = new QPushButton(tr("Wybierz\u2026"), dialog);
   connect(browse, &QPushButton::clicked, dialog, [dialog, folder] {
-    const QString chosen = QFileDialog::getExistingDirectory(dialog, "Folder", folder->text());
+    const QString chosen = QFileDialog::getExistingDirectory(dialog, tr("Folder"), folder->text());
     if (!chosen.isEmpty()) folder->setText(chosen);
   });
   auto* folderRow = new QHBoxLayout;
@@ -355,7 +433,7 @@ bool TForm1::StartMovie(const TMovieRequest& request) {
   std::vector<std::string> names;
   for (std::size_t index : {request.From, request.To}) {
     const TViewRecord& record = history_.At(index);
-    keys.push_back({record.Command, record.Texts, separator, request.Width, request.Height});
+    keys.push_back({record.Command, record.Texts, separator, request.Width, request.Height, record.Colouring});
     names.push_back("widok " + std::to_string(index + 1));
   }
   try {

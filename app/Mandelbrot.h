@@ -9,8 +9,11 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "ColourSurfaces.h"
+#include "ExportDialog.h"
 #include "MovieExport.h"
 #include "Orbits.h"
 #include "PassWorker.h"
@@ -50,6 +53,15 @@ class TForm1 : public TForm, public Ui::TForm1 {
   TMovieExport& MovieExport() { return movieExport_; }
   // The note shown over the picture; empty when none is.
   QString Note() const { return note_->isVisible() ? note_->text() : QString(); }
+  // Colours the picture, and the passes after it, in the palette: at once,
+  // from the counts of the last pass, without computing them again.
+  void ChoosePalette(const std::vector<wirolot::TColor>& palette);
+  // The same with the palette in a file; one that cannot be read is refused
+  // in a message box.
+  void ChoosePaletteFile(const QString& file);
+  // Opens the export dialog for the view shown, or raises the one exporting.
+  void ExportPicture();
+  TExportDialog* Exporting() const { return export_; }
 
  protected:
   // Mouse back and forward buttons, and files dropped, over any control.
@@ -81,6 +93,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // The dialog that asks for a movie's views, frames, size and folder.
   void ExportMovie();
   void ShowNote(const QString& text);
+  void AddPaletteMenu();
   QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
   void AddSeparator();
   void UpdateActions();
@@ -91,9 +104,16 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // The view the picture shows, and whether its pass has ended complete.
   std::optional<TViewRecord> shown_;
   bool complete_ = false;
+  // How the picture is coloured, and the counts of the last pass, which the
+  // pass paints on the picture through it.
+  wirolot::TColouring colouring_;
+  std::unique_ptr<wirolot::TCountSurface> counts_;
   QLabel* note_;  // over the picture
   QTimer noteTimer_;
   QAction *save_, *copy_, *zoomIn_, *zoomOut_, *back_, *forward_, *stop_, *exportMovie_;
+  std::vector<QAction*> palettes_;  // the built-ins, in their order
+  QAction* exportAction_;
+  QPointer<TExportDialog> export_;
   TMovieExport movieExport_;
   QPointer<QProgressDialog> movieProgress_;  // while a movie is exported
 };

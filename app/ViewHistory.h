@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <deque>
 
+#include "Colouring.h"
 #include "Orbits.h"
 #include "Types.h"
 
 struct TViewRecord {
   wirolot::TOrbitKind Command;
   wirolot::TParamTexts Texts;
+  wirolot::TColouring Colouring;  // one sample a pixel
   bool operator==(const TViewRecord&) const = default;
 };
 

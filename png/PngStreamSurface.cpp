@@ -17,7 +17,7 @@ namespace {
 // Rows in flight between drawing and encoding.
 constexpr int kBuffers = 16;
 // The view's text chunks at most.
-constexpr std::size_t kMaxChunks = 16;
+constexpr std::size_t kMaxChunks = 24;
 
 void OnPngError(png_structp png, png_const_charp message) {
   *static_cast<std::string*>(png_get_error_ptr(png)) = message;
@@ -31,14 +31,14 @@ const TView& Storable(const TView& view) {
   return view;
 }
 
-// Every colour a pass of the view can paint, black included, when there are
-// at most 256 of them: counts run from 1 to the step limit. Otherwise empty.
-// Entry n is ColorOf(n).
+// Every colour a pass of the view can paint in the counts' own colours, black
+// included, when there are at most 256 of them: counts run from 1 to the step
+// limit. Otherwise, and for any other colouring, empty. Entry n is ColorOf(n).
 std::vector<TColor> PaletteOf(const TView& view) {
+  if (!view.Colouring.IsDefault()) return {};
   std::int32_t limit;
   try {
-    const float csample = StrToSingle(view.Texts[8], view.DecimalSeparator);
-    limit = view.Command == TOrbitKind::Julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
+    limit = StepLimit(view.Command, StrToSingle(view.Texts[8], view.DecimalSeparator));
   } catch (const EConvertError&) {
     return {};  // such a pass paints nothing but black; RGB will do
   }

@@ -31,9 +31,9 @@ class EPngStreamError : public Exception {
 // is complete once a later row is drawn, or at Finish. Drawing into a
 // completed row raises EPngStreamError. Calls may come from any thread, one
 // at a time.
-// Where the view's texts allow at most 256 colours, the PNG is indexed and
-// only the colours a pass of the view paints can be drawn; otherwise it is
-// 8-bit RGB. Pixels start black.
+// Where the view has the default colouring and its texts allow at most 256
+// colours, the PNG is indexed and only the colours a pass of the view paints
+// can be drawn; otherwise it is 8-bit RGB. Pixels start black.
 // To save a picture held in memory, hand its rows to PlotRow, then Finish.
 class TPngStreamSurface final : public TPixelSurface {
  public:

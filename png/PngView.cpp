@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <csetjmp>
@@ -22,6 +23,9 @@ constexpr const char* kTextKeys[9] = {
 constexpr const char* kCommandKey = "Wirolot Command";
 constexpr const char* kSeparatorKey = "Wirolot Decimal Separator";
 constexpr const char* kSizeKey = "Wirolot Size";
+// The colouring's keys, each left out where it has its default.
+constexpr const char* kColouringKeys[5] = {"Wirolot Palette", "Wirolot Period", "Wirolot Offset", "Wirolot Inside",
+                                           "Wirolot Supersample"};
 constexpr const char* kCommandNames[2] = {"Mandelbrot", "Julia"};
 
 // Limits that a stored view never comes near.
@@ -62,11 +66,36 @@ bool IsPlainUtf8(std::string_view text) {
 
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 
+// Reads the values of the colouring's chunks (null where a chunk is absent)
+// into `c`; false for a value not written as ViewChunks writes it.
+bool ParseColouring(const std::array<const std::string*, 5>& values, TColouring& c) {
+  if (const std::string* palette = values[0]) {
+    for (std::size_t at = 0; at <= palette->size(); at += 7) {
+      const auto colour = ParseRgbHex(std::string_view(*palette).substr(at, 6));
+      if (c.Palette.size() == kMaxPaletteColours || !colour || (at + 6 < palette->size() && (*palette)[at + 6] != ' '))
+        return false;
+      c.Palette.push_back(*colour);
+    }
+  }
+  const auto period = values[1] ? ParseWhole(*values[1], 1, kMaxSteps) : 0;
+  const auto offset = values[2] ? ParseWhole(*values[2], 0, kMaxSteps) : 0;
+  const auto inside = values[3] ? ParseRgbHex(*values[3]) : 0;
+  const auto k = values[4] ? ParseWhole(*values[4], 1, kMaxSupersample) : 1;
+  if (!period || !offset || !inside || !k) return false;
+  c.Period = *period;
+  c.Offset = *offset;
+  c.Inside = *inside;
+  c.Supersample = *k;
+  return true;
+}
+
 // The view in a file's text chunks, checked as a stored view must be.
 TView ViewOf(const std::vector<TPngText>& chunks, const std::string& name) {
   const auto refuse = [&](const std::string& why) { return EPngViewError("'" + name + "': " + why); };
   std::vector<const char*> keys(std::begin(kTextKeys), std::end(kTextKeys));
   keys.insert(keys.end(), {kCommandKey, kSeparatorKey, kSizeKey});
+  const std::size_t required = keys.size();
+  keys.insert(keys.end(), std::begin(kColouringKeys), std::end(kColouringKeys));
   std::vector<const std::string*> values(keys.size(), nullptr);
   for (const TPngText& chunk : chunks)
     for (std::size_t k = 0; k < keys.size(); ++k)
@@ -76,7 +105,7 @@ TView ViewOf(const std::vector<TPngText>& chunks, const std::string& name) {
       }
   if (std::count(values.begin(), values.end(), nullptr) == std::ptrdiff_t(values.size()))
     throw refuse("holds no Wirolot view");
-  for (std::size_t k = 0; k < keys.size(); ++k)
+  for (std::size_t k = 0; k < required; ++k)
     if (!values[k]) throw refuse("the view lacks '" + std::string(keys[k]) + "'");
 
   TView view;
@@ -88,6 +117,9 @@ TView ViewOf(const std::vector<TPngText>& chunks, const std::string& name) {
   view.DecimalSeparator = *values[10];
   if (!ParseSize(*values[11], view.Width, view.Height))
     throw refuse("'" + std::string(kSizeKey) + "' is not WxH with sides 1 to " + std::to_string(kMaxSide));
+  std::array<const std::string*, 5> colouring;
+  std::copy_n(values.begin() + std::ptrdiff_t(required), 5, colouring.begin());
+  if (!ParseColouring(colouring, view.Colouring)) throw refuse("the colouring chunks are damaged");
   if (const std::string problem = ViewProblem(view); !problem.empty()) throw refuse(problem);
   return view;
 }
@@ -203,7 +235,7 @@ std::string ViewProblem(const TView& view) {
   if (view.Width < 1 || view.Width > kMaxSide || view.Height < 1 || view.Height > kMaxSide)
     return "the size " + SizeText(view.Width, view.Height) + " is not 1 to " + std::to_string(kMaxSide) +
            " pixels each way";
-  return "";
+  return ColouringProblem(view.Colouring);
 }
 
 std::vector<TPngText> ViewChunks(const TView& view) {
@@ -214,6 +246,15 @@ std::vector<TPngText> ViewChunks(const TView& view) {
   for (std::size_t t = 0; t < view.Texts.size(); ++t) chunks.push_back({kTextKeys[t], view.Texts[t], true});
   chunks.push_back({kSeparatorKey, view.DecimalSeparator, true});
   chunks.push_back({kSizeKey, SizeText(view.Width, view.Height), false});
+  const TColouring& c = view.Colouring;
+  std::string palette;
+  for (TColor colour : c.Palette) palette += (palette.empty() ? "" : " ") + RgbHex(colour);
+  const std::pair<bool, std::string> colouring[5] = {
+      {!c.Palette.empty(), palette},           {c.Period != 0, std::to_string(c.Period)},
+      {c.Offset != 0, std::to_string(c.Offset)}, {c.Inside != 0, RgbHex(c.Inside)},
+      {c.Supersample != 1, std::to_string(c.Supersample)}};
+  for (int k = 0; k < 5; ++k)
+    if (colouring[k].first) chunks.push_back({kColouringKeys[k], colouring[k].second, false});
   return chunks;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Colouring.h"
 #include "Orbits.h"
 #include "Types.h"
 
@@ -18,6 +19,7 @@ struct TView {
   TParamTexts Texts = kDefaultTexts;  // exactly as typed
   std::string DecimalSeparator = "."; // the one the texts are converted with
   int Width = 487, Height = 409;
+  TColouring Colouring;  // the default one when the file has no colouring chunks
 
   bool operator==(const TView&) const = default;
 };

@@ -8,7 +8,7 @@ seconds=${FUZZ_SECONDS:-30}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DWIROLOT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 mkdir -p build-fuzz/findings
-for target in convert render view interior extended; do
+for target in convert render view interior palette extended; do
   [ -x build-fuzz/tests/fuzz/fuzz_$target ] || continue  # extended: on x86 only
   work=$(mktemp -d)
   if [ -d tests/fuzz/corpus/$target ]; then cp tests/fuzz/corpus/$target/* "$work"/; fi

@@ -13,6 +13,7 @@
 #include "Interrupts.h"
 #include "Messages.h"
 #include "Movie.h"
+#include "PaletteFile.h"
 #include "PngView.h"
 #include "WritePicture.h"
 
@@ -21,17 +22,19 @@ using namespace wirolot;
 namespace {
 
 constexpr const char* kUsage = R"(Usage: wirolot-render [OPTIONS] [T1 ... T9]
-  or:  wirolot-render --from FILE.png [--size WxH] [--out FILE] [--reference]
-  or:  wirolot-render --movie KEY.png KEY.png... --frames N [--size WxH]
+  or:  wirolot-render --from FILE.png [OPTIONS]
+  or:  wirolot-render --movie KEY.png KEY.png... --frames N [OPTIONS]
                       [--out FOLDER] [--frame-range A-B] [--video FILE] [--fps R]
 
 Draws the Mandelbrot set (or, with --julia, the cubic Julia set of
 z -> z (z^2 + c), c = 2.04 - 0.2i) into a PNG file. The file is written
 while the picture is computed, a few rows at a time, so memory does not grow
-with the picture's height. It is an 8-bit indexed PNG when the iteration limit
-allows at most 256 colours, an 8-bit RGB PNG otherwise. The PNG carries its
-view in text chunks: the command, the nine texts as given, their decimal
-separator and the size; --from draws it again.
+with the picture's height. In the counts' own colours, one sample a pixel, it
+is an 8-bit indexed PNG when the iteration limit allows at most 256 colours,
+an 8-bit RGB PNG otherwise; with a palette or supersampling it is 8-bit RGB.
+The PNG carries its view in text chunks: the command, the nine texts as
+given, their decimal separator, the size and the colouring; --from draws it
+again.
 
 T1 ... T9 are the nine parameter texts, all nine or none, in this order:
   T1 T2 T3 T4  analysis region Cremin Cremax Cimmin Cimmax   (-3 3 -2 2)
@@ -58,6 +61,35 @@ Options:
                   (same picture, much slower)
   --help          show this text
   --              end of options
+
+Colouring options (also with --from, replacing what the file holds):
+  --palette NAME|FILE
+                  counts (the default: colour n x 4112 of a count n, inside
+                  samples included), fire, ice, grey, spectrum, or a palette
+                  file: a map of up to 256 lines 'R G B' (0 to 255, anything
+                  after the third number ignored), a GIMP palette (.gpl,
+                  up to 4096 colours) or a GIMP gradient (.ggr, taken at
+                  256 points); resets --period, --offset, --inside
+  --period N      counts per cycle of the palette, 1 to 2147483647
+                  (default: the palette's length)
+  --offset N      counts the cycle is turned on by, 0 to 2147483647
+                  (default 0)
+  --inside RRGGBB
+                  colour of inside samples in hexadecimal (default 000000)
+  --supersample K
+                  each pixel the mean of K x K samples, K from 1 to 8
+                  (default 1)
+
+A sample whose count n is the step limit is inside: its orbit was still in
+the box at the last count it could take (Mandelbrot: the first whole count
+above Csample; Julia: Csample, if a whole number from 1 to 2147483646, else
+2147483647). Any other takes the palette at ((n - 1 + offset) mod period) /
+period of the way round its cycle, whose last colour leads back to the first,
+interpolated linearly in linear light (sRGB, IEC 61966-2-1). With
+--supersample K, pixel (x, y) is the mean, in linear light, of the pixels
+Kx ... Kx+K-1 by Ky ... Ky+K-1 of the picture the view gives at K times the
+size (its black first row and column included), encoded to 8-bit sRGB,
+rounded to nearest.
 
 Movies:
   --movie         draw a zoom movie through the keyframes KEY.png..., PNGs
@@ -97,7 +129,9 @@ Exit status:
   2  a text that is not a number, a --from file or keyframe that is not a
      PNG, holds no view or a damaged one, keyframes of two commands, a movie
      path too deep for single precision, a frames folder that cannot be
-     written, no ffmpeg for --video, or bad usage; no file is written
+     written, no ffmpeg for --video, a palette file that cannot be read, is
+     empty, too long, not text, malformed or has a number out of range, or
+     bad usage; no file is written
 A progress bar is shown on standard error when it is a terminal; it reaches
 100% only once the file is complete.
 
@@ -149,7 +183,9 @@ int main(int argc, char** argv) {
   bool julia = false, reference = false, optionsEnded = false;
   int width = 0, height = 0;  // 0: the view's
   std::string out = "wirolot.png";
-  std::optional<std::string> from;
+  std::optional<std::string> from, palette;
+  std::optional<std::int32_t> period, offset, supersample;
+  std::optional<TColor> inside;
   std::vector<std::string> texts;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -169,6 +205,24 @@ int main(int argc, char** argv) {
         from = value;
       else if (!ParseSize(value, width, height))
         return UsageError("bad size '" + value + "' (expected WxH, each 1 to 65535, e.g. 487x409)");
+    } else if (!optionsEnded && (arg == "--palette" || arg == "--period" || arg == "--offset" ||
+                                 arg == "--inside" || arg == "--supersample")) {
+      if (i + 1 == argc) return UsageError(std::string(arg) + " needs a value");
+      const std::string value = argv[++i];
+      const auto bad = [&](const char* expected) {
+        return UsageError("bad " + std::string(arg.substr(2)) + " '" + value + "' (expected " + expected + ")");
+      };
+      if (arg == "--palette") {
+        palette = value;
+      } else if (arg == "--period") {
+        if (!(period = ParseWhole(value, 1, kMaxSteps))) return bad("1 to 2147483647");
+      } else if (arg == "--offset") {
+        if (!(offset = ParseWhole(value, 0, kMaxSteps))) return bad("0 to 2147483647");
+      } else if (arg == "--inside") {
+        if (!(inside = ParseRgbHex(value))) return bad("RRGGBB in hexadecimal");
+      } else if (!(supersample = ParseWhole(value, 1, kMaxSupersample))) {
+        return bad("1 to 8");
+      }
     } else if (!optionsEnded && arg == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && arg.starts_with("--")) {
@@ -198,6 +252,20 @@ int main(int argc, char** argv) {
     view.Width = width;
     view.Height = height;
   }
+  TColouring& colouring = view.Colouring;
+  if (palette) {
+    try {
+      colouring = {LoadPalette(*palette), 0, 0, 0, colouring.Supersample};
+    } catch (const EPaletteError& e) {
+      return Failure(2, e.what());
+    }
+  }
+  if (colouring.Palette.empty() && (period || offset || inside))
+    return UsageError("--period, --offset and --inside need a palette other than counts");
+  colouring.Period = period.value_or(colouring.Period);
+  colouring.Offset = offset.value_or(colouring.Offset);
+  colouring.Inside = inside.value_or(colouring.Inside);
+  colouring.Supersample = supersample.value_or(colouring.Supersample);
   TRenderParams params;
   try {
     params = ConvertTexts(view.Texts, view.DecimalSeparator);

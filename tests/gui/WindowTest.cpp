@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -18,11 +19,15 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdio>
+#include <fstream>
 
+#include "Colouring.h"
 #include "Convert.h"
 #include "Mandelbrot.h"
 #include "OutputFile.h"
 #include "PngStreamSurface.h"
+#include "PngPicture.h"
 #include "PngView.h"
 #include "StraightReference.h"
 
@@ -318,7 +323,7 @@ class TWindowTest : public QObject {
     QVERIFY(f->Passes().Running());
   }
 
-  // "Export movie…" offers the first view and the current one at the
+  // "Eksportuj film…" offers the first view and the current one at the
   // picture's size. Its frames are those of their own views, the first and
   // last the two views' with this locale's separator, drawn while the
   // window draws too. Cancel stops a long export and leaves no partial file.
@@ -334,7 +339,7 @@ class TWindowTest : public QObject {
     QVERIFY(Drawn(f->Button1));
     QAction* action = nullptr;
     for (QAction* candidate : f->Image1->actions())
-      if (candidate->text() == QString::fromUtf8("Export movie\u2026")) action = candidate;
+      if (candidate->text() == QString::fromUtf8("Eksportuj film\u2026")) action = candidate;
     QVERIFY(action && action->isEnabled());
     action->trigger();
     auto* dialog = f->findChild<QDialog*>();
@@ -397,7 +402,7 @@ class TWindowTest : public QObject {
     const QImage shown = f->Image1->Canvas()->Bitmap();
     QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == shown);
     const std::string point = LocaleDecimalSeparator();
-    const TView view{TOrbitKind::Julia, kDefaultTexts, point, shown.width(), shown.height()};
+    const TView view{TOrbitKind::Julia, kDefaultTexts, point, shown.width(), shown.height(), {}};
     QVERIFY(ReadView(file.toStdString()) == view);
 
     f->OpenPicture(WIROLOT_STORED_VIEW);
@@ -418,6 +423,93 @@ class TWindowTest : public QObject {
     QVERIFY(boxes_.size() == 1 && boxes_[0].contains(file) && boxes_[0].endsWith('\n' + qt_error_string(EFBIG)));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"view.png"});
     QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == shown);
+  }
+
+  // A palette colours the last pass's counts at once, without a pass, and the
+  // counts' own colours give the picture back as it was. Save keeps the
+  // colouring, a drop and the history bring it back. A palette file that
+  // cannot be read is refused in a message box. Also run on a screen scaled to 200 %, where it prints how
+  // long colouring the 974 x 818 picture anew takes.
+  void palettes() {
+    const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
+    SetTexts(texts);
+    QVERIFY(Drawn(f->Button1));
+    const QImage& bitmap = f->Image1->Canvas()->Bitmap();
+    const std::vector<TColor> counts =
+        testing::StraightRender(false, Texts(), bitmap.width(), bitmap.height()).Pixels;  // n x 4112, n to 31
+    const TColouring fire{*BuiltInPalette("fire")};
+    std::vector<TColor> fiery;
+    for (TColor p : counts) fiery.push_back(p ? TColourMap(fire, 31)(std::int32_t(p / 4112)) : 0);
+    QElapsedTimer timer;
+    timer.start();
+    f->ChoosePalette(fire.Palette);
+    const qint64 recoloured = timer.nsecsElapsed();
+    QVERIFY(!f->Passes().Running() && Picture() == fiery);
+    std::printf("palette chosen: %dx%d picture coloured anew in %.1f ms\n", bitmap.width(), bitmap.height(),
+                double(recoloured) / 1e6);
+
+    QTemporaryDir folder;
+    const QString file = folder.filePath("fire.png");
+    QVERIFY(f->SavePicture(file));
+    QVERIFY(ReadView(file.toStdString()).Colouring == fire);
+    QVERIFY(QImage(file).convertToFormat(QImage::Format_RGB32) == bitmap);
+    f->ChoosePalette({});
+    QVERIFY(Picture() == counts);
+    f->OpenPicture(file);
+    QVERIFY(Drawn() && Picture() == fiery);
+    QTest::keySequence(f.get(), QKeySequence::Back);
+    QVERIFY(Drawn() && Picture() == counts);
+
+    std::ofstream(folder.filePath("bad.map").toStdString()) << "1 2\n";
+    f->ChoosePaletteFile(folder.filePath("bad.map"));
+    QVERIFY(boxes_.size() == 1 && boxes_[0].contains("line 1: expected three numbers"));
+    QVERIFY(Picture() == counts);
+  }
+
+  // Export: the size follows the view's proportions unless unticked; the
+  // file is what the PNG road writes for the chosen view, which it holds.
+  // The window draws while an export runs; Cancel leaves no file behind.
+  void exporting() {
+    QVERIFY(Drawn(f->Button2));
+    QTest::keySequence(f.get(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    TExportDialog* d = f->Exporting();
+    QVERIFY(d && d->isVisible());
+    const QSize shown = f->Image1->Canvas()->Bitmap().size();
+    QCOMPARE(QSize(d->Width->value(), d->Height->value()), shown);
+    d->Width->setValue(100);
+    QCOMPARE(d->Height->value(), int(std::lround(100.0 * shown.height() / shown.width())));
+    d->Proportions->setChecked(false);
+    d->Height->setValue(30);
+    QCOMPARE(d->Width->value(), 100);
+    d->Supersample->setValue(3);
+    d->Palette->setCurrentIndex(d->Palette->findText("ice"));
+    QTemporaryDir folder;
+    d->File->setText(folder.filePath("export.png"));
+    QSignalSpy finished(d, &TExportDialog::Finished);
+    d->Start();
+    QVERIFY(finished.wait(60'000) && finished[0][0].toBool());
+    const TView chosen = d->Chosen();
+    QVERIFY(chosen.Width == 100 && chosen.Height == 30 && chosen.Colouring.Supersample == 3 &&
+            chosen.Colouring.Palette == *BuiltInPalette("ice") && chosen.Command == TOrbitKind::Julia);
+    QVERIFY(ReadView(folder.filePath("export.png").toStdString()) == chosen);
+    std::string expected;
+    struct : IProgressSink { void SetPosition(int) override {} } sink;
+    DrawPng(chosen, ConvertTexts(chosen.Texts), [&](const std::uint8_t* data, std::size_t size) {
+      expected.append(reinterpret_cast<const char*>(data), size); }, sink, TEngine::Reference, {});
+    QFile file(folder.filePath("export.png"));
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().toStdString() == expected);
+    file.remove();
+
+    d->Width->setValue(20000);
+    d->Height->setValue(20000);
+    d->Supersample->setValue(8);
+    d->Start();
+    QVERIFY(d->Running());
+    QVERIFY(Drawn(f->Button1) && StraightPicture(false));
+    QTest::mouseClick(d->Stop, Qt::LeftButton);
+    QVERIFY(finished.wait(60'000) && !finished[1][0].toBool() && finished[1][1].toString().isEmpty());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{});
+    QVERIFY(boxes_.isEmpty());
   }
 };
 

@@ -37,11 +37,11 @@ TEST(PngStream, RefusesWhatItCannotWrite) {
       [](TPngStreamSurface& s) { s.FillRect({0, 0, 1, 1}, ColorOf(4)); },
   };
   for (const auto draw : cases) {
-    TPngStreamSurface stream({M, {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2"}, ".", 8, 8}, [](auto, auto) {});
+    TPngStreamSurface stream({M, {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2"}, ".", 8, 8, {}}, [](auto, auto) {});
     stream.FillRect({0, 0, 8, 8}, 0);
     EXPECT_THROW(draw(stream), EPngStreamError);
   }
-  EXPECT_THROW(TPngStreamSurface({M, kDefaultTexts, ".", 3, 65536}, nullptr), EPngViewError);
+  EXPECT_THROW(TPngStreamSurface({M, kDefaultTexts, ".", 3, 65536, {}}, nullptr), EPngViewError);
 }
 
 // Whether a PNG file shows the straight reference's picture of `v`, with a
@@ -135,17 +135,17 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   const TParamTexts limit255 = {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "255"},
                     fewRows = {"-3", "3", "0.3", "0.3001", "-3", "3", "-2", "2", "15"},
                     comma = {"-0,75", "-0,7", "0,1", "0,15", "-3", "3", "-2", "2", "100"};
-  const TView saved{J, comma, ",", 48, 40};
+  const TView saved{J, comma, ",", 48, 40, {}};
   std::vector<TRun> runs = {
-      {R + " --julia --size 1x1 --out " + P + Args(limit255), 0, "", TView{J, limit255, ".", 1, 1}, 256},
-      {R + " --reference --size 8x6 --out " + P + Args(limit255), 0, "", TView{M, limit255, ".", 8, 6}},  // 257
-      {R + " --julia --size 9x487 --out " + P + Args(fewRows), 0, "", TView{J, fewRows, ".", 9, 487}, 16},
-      {R + " --julia --size 65535x1 --out - >" + P, 0, "", TView{J, kDefaultTexts, ".", 65535, 1}, 16},
+      {R + " --julia --size 1x1 --out " + P + Args(limit255), 0, "", TView{J, limit255, ".", 1, 1, {}}, 256},
+      {R + " --reference --size 8x6 --out " + P + Args(limit255), 0, "", TView{M, limit255, ".", 8, 6, {}}},  // 257
+      {R + " --julia --size 9x487 --out " + P + Args(fewRows), 0, "", TView{J, fewRows, ".", 9, 487, {}}, 16},
+      {R + " --julia --size 65535x1 --out - >" + P, 0, "", TView{J, kDefaultTexts, ".", 65535, 1, {}}, 16},
       // A view saved where the separator is ',', drawn again where it is '.'.
       {"LC_ALL=pl_PL.UTF-8 " + R + " --julia --size 48x40 --out " + P + Args(comma) + " && cp " + P + " " + D + "/c",
        0, "", saved, 101},
       {"LC_ALL=C " + From + " --from " + D + "/c", 0, "", saved, 101},
-      {"LC_ALL=C " + From + " --from " + D + "/c --size 64x9", 0, "", TView{J, comma, ",", 64, 9}, 101},
+      {"LC_ALL=C " + From + " --from " + D + "/c --size 64x9", 0, "", TView{J, comma, ",", 64, 9, {}}, 101},
       // A symbolic link is written through, each link read from its own folder.
       {"mkdir " + D + "/s && ln -s ../p.png " + D + "/s/m && ln -s s/m " + D + "/l && " + R + " --out " + D + "/l", 0,
        "", TView{}, 17},
@@ -184,6 +184,55 @@ TEST(Cli, ArgumentsExitStatusAndPicture) {
   }
 }
 
+// A palette picture, supersampled, stores its colouring: --from draws the same
+// file under another locale, and a palette given with it replaces the
+// stored one. Palette files and colouring options that cannot be used are
+// refused, and nothing is written.
+TEST(Cli, ColouringsRoundTripAndBadPalettes) {
+  const TTempDir dir;
+  const std::string R = Quoted(WIROLOT_RENDER), D = Quoted(dir.Path), P = D + "/p.png", From = R + " --out " + P;
+  std::ofstream(dir.Path / "m.map") << "10 20 30 first\n200 100 0\n0 0 255\n";
+  const std::string texts = Args({"-2,1", "0,9", "-1,3", "1,2", "-3", "3", "-2", "2", "50"});
+  ASSERT_EQ(std::system(("LC_ALL=pl_PL.UTF-8 " + R + " --palette " + D + "/m.map --period 7 --offset 4 --inside "
+                         "A0b0C0 --supersample 3 --size 30x20 --out " + D + "/a.png" + texts).c_str()), 0);
+  ASSERT_EQ(std::system(("LC_ALL=C " + R + " --from " + D + "/a.png --out " + D + "/b.png").c_str()), 0);
+  const std::string a = Contents(dir.Path / "a.png");
+  EXPECT_EQ(a, Contents(dir.Path / "b.png"));
+  EXPECT_EQ(a.substr(16, 10), BigEndian(30) + BigEndian(20) + "\x08\x02"s);  // 8-bit RGB
+  for (const std::string& chunk : {Chunk("tEXt", "Wirolot Palette\0"s + "0a141e c86400 0000ff"),
+                                   Chunk("tEXt", "Wirolot Period\0"s + "7"), Chunk("tEXt", "Wirolot Offset\0"s + "4"),
+                                   Chunk("tEXt", "Wirolot Inside\0"s + "a0b0c0"),
+                                   Chunk("tEXt", "Wirolot Supersample\0"s + "3")})
+    EXPECT_NE(a.find(chunk), std::string::npos) << chunk;
+  ASSERT_EQ(std::system((R + " --from " + D + "/a.png --palette grey --out " + D + "/c.png").c_str()), 0);
+  const std::string c = Contents(dir.Path / "c.png");
+  EXPECT_NE(c.find(Chunk("tEXt", "Wirolot Palette\0"s + "000000 ffffff")), std::string::npos);
+  EXPECT_EQ(c.find("Wirolot Period"), std::string::npos);
+  EXPECT_NE(c.find("Wirolot Supersample"), std::string::npos);
+
+  const std::pair<std::string, std::string> files[] = {  // and why they are refused
+      {"", "holds no colours"},
+      {Times(257, "1 2 3\n"), "more than 256 colours in a map"},
+      {"1 2 3\n4 5\n", "line 2: expected three numbers R G B, found ''"},
+      {"GIMP Palette\n1 2 3 x\n1 2 256\n", "line 3: 256 is not 0 to 255"},
+      {"\x89PNG\r\n\x1a\n"s, "not a text file"},
+  };
+  for (const auto& [text, message] : files) {
+    std::ofstream(dir.Path / "bad", std::ios::binary) << text;
+    Check(dir.Path, {From + " --palette " + D + "/bad", 2, "palette '" + dir.Path.string() + "/bad': " + message});
+  }
+  const TRun runs[] = {
+      {From + " --palette " + D + "/none", 2, "no palette '" + dir.Path.string() + "/none': not one of counts, fire"},
+      {From + " --palette fire --period 0", 2, "bad period '0' (expected 1 to 2147483647)"},
+      {From + " --palette fire --offset -1", 2, "bad offset '-1'"},
+      {From + " --palette fire --inside 12345", 2, "bad inside '12345' (expected RRGGBB in hexadecimal)"},
+      {From + " --supersample 9", 2, "bad supersample '9' (expected 1 to 8)"},
+      {From + " --inside 000000", 2, "--period, --offset and --inside need a palette other than counts"},
+      {From + " --from " + D + "/a.png --palette counts --period 3", 2, "need a palette other than counts"},
+  };
+  for (const TRun& run : runs) Check(dir.Path, run);
+}
+
 // SIGINT or SIGTERM at moments swept over the end of a run, the commit
 // included: whatever the moment, the outcome agrees with the exit status.
 TEST(Cli, SignalsAtAnyMoment) {
@@ -202,7 +251,7 @@ TEST(Cli, SignalsAtAnyMoment) {
   for (int i = 0; i < total && !HasFailure(); ++i) {
     const std::string timeout = "timeout --preserve-status -k 20 -s " + (i % 2 ? "INT "s : "TERM "s) +
                                 std::to_string(mean * (0.5 + 0.75 * i / total)) + " ";
-    const int status = Check(dir.Path, {timeout + run, -1, "interrupted", TView{J, kDefaultTexts, ".", 160, 120}, 16});
+    const int status = Check(dir.Path, {timeout + run, -1, "interrupted", TView{J, kDefaultTexts, ".", 160, 120, {}}, 16});
     ++counts[std::min(status, 2)];
   }
   std::printf("signals %.0f to %.0f ms after the start: %d runs, %d exit 0, %d exit 1, %d ended by the signal "
@@ -252,8 +301,8 @@ TEST(Movie, ExactFramesRangesAndResumption) {
   EXPECT_EQ(whole.Said, "");
   TParamTexts last = b;
   std::copy(a.begin() + 4, a.begin() + 8, last.begin() + 4);
-  EXPECT_EQ(ReadView(d / "f" / FrameName(1)), (TView{M, a, ".", 48, 30}));
-  EXPECT_EQ(ReadView(d / "f" / FrameName(12)), (TView{M, last, ".", 48, 30}));
+  EXPECT_EQ(ReadView(d / "f" / FrameName(1)), (TView{M, a, ".", 48, 30, {}}));
+  EXPECT_EQ(ReadView(d / "f" / FrameName(12)), (TView{M, last, ".", 48, 30, {}}));
   for (int n = 1; n <= 12; ++n) {
     const fs::path frame = d / "f" / FrameName(n);
     const TView view = ReadView(frame);

@@ -136,7 +136,7 @@ TEST(ViewGeometry, ShortestText) {
 TViewRecord View(int n, TOrbitKind command = TOrbitKind::Mandelbrot) {
   TParamTexts texts = kDefaultTexts;
   texts[8] = std::to_string(n);
-  return {command, texts};
+  return {command, texts, {}};
 }
 
 TEST(ViewHistory, BackAndForth) {
