@@ -90,12 +90,16 @@ std::uint64_t RunLanes(const TFastJob& job, TOrbitPool& pool) {
     }
     if (!left) pool.Stopped();
   }
+  supply.CountEscapedSteps();
   AddOrbitTally(interior);
   return fallbacks;
 }
 
 template <bool kCertify>
-void Count(TOrbitKind kind, const TFastJob& job) {
+void Count(TOrbitKind kind, TFastJob job) {
+  // Orbits that end within the first rounds anyway gain less from a proof
+  // than it costs to seek.
+  job.Prove &= job.Limit > kSprintRounds;
   std::uint64_t fallbacks = 0;
   TOrbitPool pool(job.Rows);
 #pragma omp parallel if (job.Rows.Samples() > SegmentLength()) reduction(+ : fallbacks)

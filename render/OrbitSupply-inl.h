@@ -77,6 +77,14 @@ class TOrbitSupply {
   // The pipeline painted rows after counts were written.
   void Painted() { pool_.Wake(); }
 
+  // Adds the steps of the orbits that left the box in the first rounds to
+  // the thread's figures.
+  void CountEscapedSteps() {
+    double sum = 0;
+    for (std::size_t l = 0; l < hn::Lanes(D()); ++l) sum += ended_[l];
+    interior_.EscapedSteps += std::uint64_t(sum) - proven_ * std::uint64_t(job_.Limit);
+  }
+
   // Hands orbits back to the pool and waits until another thread has them.
   void GiveBack(const std::vector<TLongOrbit>& orbits) { pool_.Return(orbits); }
 
@@ -91,9 +99,9 @@ class TOrbitSupply {
     std::int32_t Rounds = 0;
     std::int32_t SettleAt = 0;  // the next round that looks back, if any
     // Points held kSettleRounds rounds ago, and how near they must come to ask for a proof.
-    alignas(64) double KeptZr[kMaxLanes], KeptZi[kMaxLanes], Near[kMaxLanes];
+    alignas(64) double KeptZr[kMaxLanes] = {}, KeptZi[kMaxLanes] = {}, Near[kMaxLanes] = {};
     bool Trapping = false;  // some lane has a trap disc
-    std::uint64_t Proven = 0;  // the lanes ended by a proof
+    std::uint64_t Proven = 0;  // lanes ended by a proof
     TTrapArrays<kMaxLanes> Traps;
   };
 
@@ -106,7 +114,10 @@ class TOrbitSupply {
       pool_.Unclaimed();
       return claim;
     }
-    Sprint(segment);
+    if (job_.Prove)
+      Sprint<true>(segment);
+    else
+      Sprint<false>(segment);
     pool_.Put(sprinted_);
     if (job_.Rows.Counted(segment.Row, segment.End - segment.Begin - sprinted_.size())) Painted();
     sprinted_.clear();
@@ -116,6 +127,8 @@ class TOrbitSupply {
   // The samples of a segment, each group taking the next ones whenever all of
   // its orbits have ended or outlasted the first rounds. The groups' vectors
   // are locals.
+  // With kProve, orbits are proven never to leave the box where they can be.
+  template <bool kProve>
   HWY_NOINLINE void Sprint(const TRowPipeline::TSegment& segment) {
     const D d;
     std::size_t next = segment.Begin;
@@ -123,44 +136,47 @@ class TOrbitSupply {
     TGroup g0, g1, g2, g3;
     V zr0, zi0, re0, im0, steps0, zr1, zi1, re1, im1, steps1, zr2, zi2, re2, im2, steps2, zr3, zi3, re3, im3, steps3;
     M live0, live1, live2, live3;
-    std::size_t busy = Take(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0) +
-                       Take(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1) +
-                       Take(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2) +
-                       Take(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
+    std::size_t busy = Take<kProve>(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0) +
+                       Take<kProve>(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1) +
+                       Take<kProve>(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2) +
+                       Take<kProve>(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
     while (busy) {
-      busy -= Round(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0);
-      busy -= Round(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1);
-      busy -= Round(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2);
-      busy -= Round(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
+      busy -= Round<kProve>(d, g0, segment, next, zr0, zi0, re0, im0, live0, steps0);
+      busy -= Round<kProve>(d, g1, segment, next, zr1, zi1, re1, im1, live1, steps1);
+      busy -= Round<kProve>(d, g2, segment, next, zr2, zi2, re2, im2, live2, steps2);
+      busy -= Round<kProve>(d, g3, segment, next, zr3, zi3, re3, im3, live3, steps3);
     }
   }
 
   // One round of a group; true when it has run out of samples.
+  template <bool kProve>
   HWY_INLINE bool Round(D d, TGroup& group, const TRowPipeline::TSegment& segment, std::size_t& next, V& zr, V& zi,
                         V& re, V& im, M& live, V& steps) {
     if (!group.Count) return false;
-    const std::int32_t rounds = std::min(job_.Limit, kSprintRounds);
+    const std::int32_t rounds = sprintRounds_;
     Advance<Orbit, kCertify>(d, zr, zi, re, im, live, fallbacks_);
     steps = hn::Add(steps, hn::IfThenElseZero(live, hn::Set(d, 1.0)));
     live = hn::And(live, Inside(d, box_, zr, zi));
     ++group.Rounds;
-    if (group.Trapping && group.Rounds < job_.Limit) Spring(d, group, zr, zi, live, steps);
-    if (group.Rounds == group.SettleAt) {
-      Settle(d, group, zr, zi, re, im, live, steps);
-      group.SettleAt = SettleAfter(group.Rounds);
+    if constexpr (kProve) {
+      if (group.Trapping && group.Rounds < job_.Limit) Spring(d, group, zr, zi, live, steps);
+      if (group.Rounds == group.SettleAt) {
+        Settle(d, group, zr, zi, re, im, live, steps);
+        group.SettleAt = SettleAfter(group.Rounds);
+      }
     }
     if (group.Rounds < rounds && !hn::AllFalse(d, live)) return false;
     Hand(d, group, segment.Row, zr, zi, re, im, live, steps, rounds == job_.Limit);
-    return !Take(d, group, segment, next, zr, zi, re, im, live, steps);
+    return !Take<kProve>(d, group, segment, next, zr, zi, re, im, live, steps);
   }
 
   // Starts a group on the samples from `next` on; false if none is left.
+  template <bool kProve>
   HWY_INLINE bool Take(D d, TGroup& group, const TRowPipeline::TSegment& segment, std::size_t& next, V& zr, V& zi,
                        V& re, V& im, M& live, V& steps) {
     group.Column = next;
     group.Count = std::min(hn::Lanes(d), segment.End - next);
     group.Rounds = 0;
-    group.SettleAt = job_.Prove ? SettleAfter(0) : 0;
     const hn::Rebind<float, D> df;
     const float* first = job_.Rows.Re().data() + next;
     // Straight from the walk: a vector loaded from a fresh copy waits for
@@ -176,16 +192,19 @@ class TOrbitSupply {
     Start(d, Orbit{}, re, im, zr, zi);
     live = hn::FirstN(d, group.Count);
     steps = hn::Zero(d);
-    std::fill_n(group.KeptZr, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
-    std::fill_n(group.KeptZi, kMaxLanes, std::numeric_limits<double>::quiet_NaN());
-    std::fill_n(group.Near, kMaxLanes, kNearPoint);
     hn::Store(hn::Set(d, -1.0), d, group.Traps.Reach);
-    group.Trapping = false;
     group.Proven = 0;
-    if (job_.Prove && Orbit::kKind == TOrbitKind::Mandelbrot && group.Count &&
-        NearKnownCycles(first[0], first[group.Count - 1], job_.Rows.Im(segment.Row))) {
-      const M known = hn::And(live, KnownCycle(d, re, im));
-      if (!hn::AllFalse(d, known)) SetTraps(d, group, known, re, im);
+    if constexpr (kProve) {
+      group.SettleAt = SettleAfter(0);
+      hn::Store(hn::Set(d, std::numeric_limits<double>::quiet_NaN()), d, group.KeptZr);
+      hn::Store(hn::Set(d, std::numeric_limits<double>::quiet_NaN()), d, group.KeptZi);
+      hn::Store(hn::Set(d, kNearPoint), d, group.Near);
+      group.Trapping = false;
+      if (Orbit::kKind == TOrbitKind::Mandelbrot && group.Count &&
+          NearKnownCycles(first[0], first[group.Count - 1], job_.Rows.Im(segment.Row))) {
+        const M known = hn::And(live, KnownCycle(d, re, im));
+        if (!hn::AllFalse(d, known)) SetTraps(d, group, known, re, im);
+      }
     }
     next += group.Count;
     return group.Count > 0;
@@ -236,7 +255,7 @@ class TOrbitSupply {
   // Ends the lanes `proven`: they run to the limit.
   HWY_INLINE void End(D d, TGroup& group, M proven, M& live, V& steps) {
     steps = hn::IfThenElse(proven, hn::Set(d, double(job_.Limit)), steps);
-    group.Proven |= LaneBits(d, proven);
+    group.Proven += hn::CountTrue(d, proven);
     live = hn::AndNot(proven, live);
     const std::size_t count = hn::CountTrue(d, proven);
     interior_.Orbits += count;
@@ -249,12 +268,19 @@ class TOrbitSupply {
   HWY_INLINE void Hand(D d, const TGroup& group, std::size_t row, V zr, V zi, V re, V im, M live, V steps,
                        bool atLimit) {
     const hn::Rebind<std::int32_t, D> di;
-    alignas(64) std::int32_t counts[kMaxLanes];
-    hn::Store(hn::DemoteTo(di, steps), di, counts);
-    std::copy_n(counts, group.Count, job_.Rows.Counts(row) + group.Column);
-    for (std::uint64_t left = LaneBits(d, hn::AndNot(live, hn::FirstN(d, group.Count))) & ~group.Proven; left;
-         left &= left - 1)
-      interior_.EscapedSteps += std::uint64_t(counts[std::countr_zero(left)]);
+    std::int32_t* const out = job_.Rows.Counts(row) + group.Column;
+    if (group.Count == hn::Lanes(d)) {
+      hn::StoreU(hn::DemoteTo(di, steps), di, out);
+    } else {
+      alignas(64) std::int32_t counts[kMaxLanes];
+      hn::Store(hn::DemoteTo(di, steps), di, counts);
+      std::copy_n(counts, group.Count, out);
+    }
+    // Every ended lane's count, lane by lane, for the steps of the orbits
+    // that left the box (EscapedSteps).
+    const V ended = hn::IfThenElseZero(hn::AndNot(live, hn::FirstN(d, group.Count)), steps);
+    hn::Store(hn::Add(hn::Load(d, ended_), ended), d, ended_);
+    proven_ += group.Proven;
     if (hn::AllFalse(d, live)) return;
     if (atLimit) {
       const std::size_t count = hn::CountTrue(d, live);
@@ -285,6 +311,9 @@ class TOrbitSupply {
   std::vector<TLongOrbit> taken_;     // from the pool, oldest last
   std::vector<TLongOrbit> sprinted_;  // the long orbits of the segment in hand
   std::uint64_t dry_ = 0;             // the pool's wakes when Next last found nothing
+  const std::int32_t sprintRounds_ = std::min(job_.Limit, kSprintRounds);
+  alignas(64) double ended_[kMaxLanes] = {};  // the counts Hand wrote, lane by lane
+  std::uint64_t proven_ = 0;                  // of them, the orbits proven to stay
 };
 
 }  // namespace
