@@ -448,7 +448,7 @@ bool TForm1::StartMovie(const TMovieRequest& request) {
   }
   movieProgress_ = new QProgressDialog(tr("Klatka 1 z %1").arg(request.Frames), tr("Anuluj"), 0,
                                        request.Frames, this);
-  movieProgress_->setWindowTitle("Export movie");
+  movieProgress_->setWindowTitle(tr("Eksport filmu"));
   movieProgress_->setWindowModality(Qt::NonModal);
   movieProgress_->setAutoClose(false);
   movieProgress_->setAutoReset(false);

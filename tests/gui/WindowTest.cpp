@@ -428,7 +428,8 @@ class TWindowTest : public QObject {
   // A palette colours the last pass's counts at once, without a pass, and the
   // counts' own colours give the picture back as it was. Save keeps the
   // colouring, a drop and the history bring it back. A palette file that
-  // cannot be read is refused in a message box. Also run on a screen scaled to 200 %, where it prints how
+  // cannot be read is refused in a message box. A movie takes the colouring of
+  // its first view. Also run on a screen scaled to 200 %, where it prints how
   // long colouring the 974 x 818 picture anew takes.
   void palettes() {
     const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
@@ -464,6 +465,12 @@ class TWindowTest : public QObject {
     f->ChoosePaletteFile(folder.filePath("bad.map"));
     QVERIFY(boxes_.size() == 1 && boxes_[0].contains("line 1: expected three numbers"));
     QVERIFY(Picture() == counts);
+
+    // A movie from the view in fire (the history's second) takes its colouring.
+    QSignalSpy finished(&f->MovieExport(), &TMovieExport::Finished);
+    QVERIFY(f->StartMovie({1, 0, 2, 24, 20, folder.filePath("film")}));
+    QVERIFY(finished.wait(60'000));
+    QVERIFY(ReadView(folder.filePath("film/frame-00001.png").toStdString()).Colouring == fire);
   }
 
   // Export: the size follows the view's proportions unless unticked; the
