@@ -6,7 +6,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -14,6 +13,7 @@
 #include "Colouring.h"
 #include "Convert.h"
 #include "PngPicture.h"
+#include "SaveFile.h"
 
 using namespace wirolot;
 
@@ -21,7 +21,9 @@ using namespace wirolot;
 class TExportDialog::TSink final : public IProgressSink {
  public:
   explicit TSink(TExportDialog& dialog) : dialog_(dialog) {}
-  void SetPosition(int position) override { dialog_.Post([position](TState& state) { state.Position = position; }); }
+  void SetPosition(int position) override {
+    dialog_.mailbox_.Post([position](TState& state) { state.Position = position; });
+  }
 
  private:
   TExportDialog& dialog_;
@@ -137,43 +139,20 @@ void TExportDialog::Start() {
     TSink sink(*this);
     bool written = false;
     QString error;
-    // QSaveFile renames the file into place on commit; unbuffered, so that
-    // every failed write is seen.
-    QSaveFile out(file);
     try {
-      if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
-      const auto write = [&out](const std::uint8_t* data, std::size_t size) {
-        if (out.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
-          throw Exception(out.errorString().toStdString());
-      };
       const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
-      if (DrawPng(view, params, write, sink, TEngine::Fast, stop) == TPassEnd::Complete) {
-        if (!out.commit()) throw Exception(out.errorString().toStdString());
-        written = true;
-      }
+      written = SaveFile(file, [&](const TPngStreamSurface::TWriter& write) {
+        return DrawPng(view, params, write, sink, TEngine::Fast, stop) == TPassEnd::Complete;
+      });
     } catch (const std::exception& failure) {
       error = QString::fromUtf8(failure.what());
     }
-    if (!written) out.cancelWriting();
-    Post([written, error](TState& state) { state.End = {written, error}; });
+    mailbox_.Post([written, error](TState& state) { state.End = {written, error}; });
   });
 }
 
-void TExportDialog::Post(const std::function<void(TState&)>& change) {
-  std::lock_guard lock(mutex_);
-  change(state_);
-  if (wakePosted_) return;
-  wakePosted_ = true;
-  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
-}
-
 void TExportDialog::Deliver() {
-  TState arrived;
-  {
-    std::lock_guard lock(mutex_);
-    arrived = std::exchange(state_, {});
-    wakePosted_ = false;
-  }
+  const TState arrived = mailbox_.Take();
   if (arrived.Position >= 0) Progress->setValue(arrived.Position);
   if (arrived.End) Ended(arrived.End->first, arrived.End->second);
 }

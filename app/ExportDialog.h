@@ -10,15 +10,14 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include <functional>
-#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "PngView.h"
+#include "Mailbox.h"
+#include "View.h"
 
 class TExportDialog : public QDialog {
   Q_OBJECT
@@ -64,18 +63,14 @@ class TExportDialog : public QDialog {
   void Keep(bool widthChanged);
   // The choices open to change, or not while an export runs.
   void SetChoosing(bool on);
-  // Export side: changes the state under the lock and wakes the dialog.
-  void Post(const std::function<void(TState&)>& change);
-  // Dialog side: shows what has arrived.
-  Q_INVOKABLE void Deliver();
+  // Shows what the export thread has handed over.
+  void Deliver();
   void Ended(bool written, const QString& error);
 
   const wirolot::TView view_;
   std::vector<std::vector<wirolot::TColor>> palettes_;  // by the combo box's index
   bool keeping_ = false;
   bool done_ = false;
-  std::mutex mutex_;
-  TState state_;
-  bool wakePosted_ = false;
+  TMailbox<TState> mailbox_{this, [this] { Deliver(); }};
   std::jthread worker_;  // last: it goes first
 };

@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +25,7 @@
 #include "PaletteFile.h"
 #include "PngStreamSurface.h"
 #include "PngView.h"
+#include "SaveFile.h"
 #include "RenderPass.h"
 
 using namespace wirolot;
@@ -189,10 +189,7 @@ void TForm1::ExportPicture() {
   if (!shown_) return;
   if (!export_ || !export_->Running()) {
     delete export_;
-    const QSize size = Image1->CanvasSize();
-    const TView view{shown_->Command, shown_->Texts,   LocaleDecimalSeparator(),
-                     size.width(),    size.height(), shown_->Colouring};
-    export_ = new TExportDialog(view, this);
+    export_ = new TExportDialog(*shown_, this);
     export_->setAttribute(Qt::WA_DeleteOnClose);
     connect(export_, &TExportDialog::Finished, this, [this](bool written, const QString& error) {
       const QString file = export_->File->text();
@@ -260,7 +257,7 @@ void TForm1::StartPass(TOrbitKind command) {
   const TParamTexts texts = ParamTexts();
   const TRenderParams params = ConvertTexts(texts);
   lastCommand_ = command;
-  shown_ = TViewRecord{command, texts, colouring_};
+  shown_ = TView{command, texts, LocaleDecimalSeparator(), canvas.Width(), canvas.Height(), colouring_};
   complete_ = false;
   history_.Record(*shown_);
   counts_ = std::make_unique<TCountSurface>(canvas, StepLimit(command, params.Csample), colouring_);
@@ -295,7 +292,7 @@ void TForm1::MoveView(const TRegionMove& to) {
   const float before[] = {region.Cremin, region.Cremax, region.Cimmin, region.Cimmax};
   if (std::equal(std::begin(bounds), std::end(bounds), std::begin(before))) return;
   const std::string separator = LocaleDecimalSeparator();
-  for (int i = 0; i < 4; ++i) texts[i] = ShortestText(bounds[i], separator);
+  for (std::size_t t = TextAt::Cremin; t <= TextAt::Cimmax; ++t) texts[t] = ShortestText(bounds[t], separator);
   SetParamTexts(texts);
   RunCommand(lastCommand_);
 }
@@ -315,7 +312,7 @@ void TForm1::GoForward() {
   if (history_.CanGoForward()) Show(history_.Forward());
 }
 
-void TForm1::Show(const TViewRecord& view) {
+void TForm1::Show(const TView& view) {
   SetParamTexts(view.Texts);
   colouring_ = view.Colouring;
   RunCommand(view.Command);
@@ -331,31 +328,22 @@ void TForm1::SaveAs() {
 bool TForm1::SavePicture(const QString& file) {
   const TImage::TCanvas* canvas = Image1->Canvas();
   if (!shown_ || !complete_ || !canvas) return false;
-  const TView view{shown_->Command,   shown_->Texts,    LocaleDecimalSeparator(),
-                   canvas->Width(), canvas->Height(), shown_->Colouring};
-  // QSaveFile writes beside the file and renames it into place on commit;
-  // on any failure the file is left as it was. Unbuffered, so that every
-  // failed write is seen: a failure while the buffer is flushed on commit
-  // would go unnoticed, and a cut-off file would take the file's place.
-  QSaveFile out(file);
+  TView view = *shown_;
+  view.Width = canvas->Width();
+  view.Height = canvas->Height();
   try {
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
-    // The encoder thread writes while this one hands over rows; never both.
-    TPngStreamSurface png(view, [&out](const std::uint8_t* data, std::size_t size) {
-      // A short write sets no error; the rest, written again, says why.
-      for (qint64 written; size > 0; data += written, size -= std::size_t(written))
-        if ((written = out.write(reinterpret_cast<const char*>(data), qint64(size))) <= 0)
-          throw Exception(out.errorString().toStdString());
+    SaveFile(file, [&](const TPngStreamSurface::TWriter& write) {
+      // The encoder thread writes while this one hands over rows; never both.
+      TPngStreamSurface png(view, PaintedColours(view.Colouring, counts_->Limit()), write);
+      std::vector<TColor> row(std::size_t(canvas->Width()));
+      for (int y = 0; y < canvas->Height(); ++y) {
+        for (int x = 0; x < canvas->Width(); ++x) row[std::size_t(x)] = canvas->Pixel(x, y);
+        png.PlotRow(0, y, row);
+      }
+      png.Finish();
+      return true;
     });
-    std::vector<TColor> row(std::size_t(canvas->Width()));
-    for (int y = 0; y < canvas->Height(); ++y) {
-      for (int x = 0; x < canvas->Width(); ++x) row[std::size_t(x)] = canvas->Pixel(x, y);
-      png.PlotRow(0, y, row);
-    }
-    png.Finish();
-    if (!out.commit()) throw Exception(out.errorString().toStdString());
   } catch (const std::exception& failure) {
-    out.cancelWriting();
     ShowFailure(tr("Nie mo\u017cna zapisa\u0107 obrazu w %1.").arg(Quoted(file)), failure);
     return false;
   }
@@ -377,7 +365,7 @@ void TForm1::OpenPicture(const QString& file) {
     for (std::size_t at = 0; (at = text.find(view.DecimalSeparator, at)) != std::string::npos; at += separator.size())
       text.replace(at, view.DecimalSeparator.size(), separator);
   view.Colouring.Supersample = 1;  // the window takes one sample a pixel
-  Show({view.Command, view.Texts, view.Colouring});
+  Show(view);
 }
 
 void TForm1::ExportMovie() {
@@ -427,13 +415,10 @@ void TForm1::ExportMovie() {
 
 bool TForm1::StartMovie(const TMovieRequest& request) {
   if (movieExport_.Running()) return false;
-  // The fields' texts, typed with this locale's separator.
-  const std::string separator = LocaleDecimalSeparator();
   std::vector<TView> keys;
   std::vector<std::string> names;
   for (std::size_t index : {request.From, request.To}) {
-    const TViewRecord& record = history_.At(index);
-    keys.push_back({record.Command, record.Texts, separator, request.Width, request.Height, record.Colouring});
+    keys.push_back(history_.At(index));
     names.push_back("widok " + std::to_string(index + 1));
   }
   try {

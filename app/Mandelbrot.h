@@ -87,7 +87,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   void ZoomAboutCentre(long double factor);
   void GoBack();
   void GoForward();
-  void Show(const TViewRecord& view);
+  void Show(const wirolot::TView& view);
   void SaveAs();
   void CopyPicture();
   // The dialog that asks for a movie's views, frames, size and folder.
@@ -102,7 +102,7 @@ class TForm1 : public TForm, public Ui::TForm1 {
   wirolot::TOrbitKind lastCommand_ = wirolot::TOrbitKind::Mandelbrot;
   TViewHistory history_;
   // The view the picture shows, and whether its pass has ended complete.
-  std::optional<TViewRecord> shown_;
+  std::optional<wirolot::TView> shown_;
   bool complete_ = false;
   // How the picture is coloured, and the counts of the last pass, which the
   // pass paints on the picture through it.

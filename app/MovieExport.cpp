@@ -2,11 +2,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include "Convert.h"
-#include "Fractals.h"
-#include "PngStreamSurface.h"
+#include "PngPicture.h"
+#include "SaveFile.h"
 
 using namespace wirolot;
 
@@ -28,10 +27,7 @@ void TMovieExport::Start(TMovie movie, const QString& folder) {
   movie_.emplace(std::move(movie));
   running_ = true;
   shown_ = 0;
-  {
-    std::lock_guard lock(mutex_);
-    state_ = {};
-  }
+  mailbox_.Take();
   thread_ = std::jthread([this, folder](std::stop_token stop) {
     Run(stop, *movie_, folder);
     FreeThreadCaches();
@@ -40,7 +36,7 @@ void TMovieExport::Start(TMovie movie, const QString& folder) {
 
 void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString& folder) {
   const auto finish = [this](bool complete, const std::string& failure) {
-    Post([&](TState& state) {
+    mailbox_.Post([&](TState& state) {
       state.Ended = true;
       state.Complete = complete;
       state.Failure = failure;
@@ -50,26 +46,18 @@ void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString&
   int number = 1;
   try {
     for (; number <= movie.Frames() && !stop.stop_requested(); ++number) {
-      Post([&](TState& state) {
+      mailbox_.Post([&](TState& state) {
         state.Frame = number;
         state.Frames = movie.Frames();
       });
       const TView view = movie.FrameView(number);
       const QString file = QDir(folder).filePath(QString::fromStdString(FrameFileName(number)));
       if (HoldsFrame(QFile::encodeName(file).toStdString(), view)) continue;
-      // Written beside the frame and renamed into place on commit, unbuffered so that every failed write is seen.
-      QSaveFile out(file);
-      if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw Exception(out.errorString().toStdString());
-      TPngStreamSurface png(view, [&out](const std::uint8_t* data, std::size_t size) {
-        if (out.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
-          throw Exception(out.errorString().toStdString());
-      });
-      ClearPicture(png);
-      if (DrawRows(view.Command, png, ConvertTexts(view.Texts, view.DecimalSeparator), noProgress, TEngine::Fast,
-                   stop) != TPassEnd::Complete)
+      const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
+      if (!SaveFile(file, [&](const TPngStreamSurface::TWriter& write) {
+            return DrawPng(view, params, write, noProgress, TEngine::Fast, stop) == TPassEnd::Complete;
+          }))
         break;
-      png.Finish();
-      if (!out.commit()) throw Exception(out.errorString().toStdString());
     }
   } catch (const std::exception& failure) {
     finish(false, failure.what());
@@ -78,23 +66,10 @@ void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString&
   finish(number > movie.Frames(), "");
 }
 
-void TMovieExport::Post(const std::function<void(TState&)>& change) {
-  std::lock_guard lock(mutex_);
-  change(state_);
-  if (wakePosted_) return;
-  wakePosted_ = true;
-  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
-}
-
 void TMovieExport::Deliver() {
-  TState state;
-  {
-    std::lock_guard lock(mutex_);
-    state = state_;
-    wakePosted_ = false;
-  }
+  const TState state = mailbox_.Take();
   if (!running_) return;
-  if (state.Frame != shown_) emit Progress(shown_ = state.Frame, state.Frames);
+  if (state.Frame && state.Frame != shown_) emit Progress(shown_ = state.Frame, state.Frames);
   if (!state.Ended) return;
   running_ = false;
   emit Finished(state.Complete, QString::fromStdString(state.Failure));

@@ -6,13 +6,12 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
 
+#include "Mailbox.h"
 #include "MovieFrames.h"
 
 class TMovieExport : public QObject {
@@ -36,27 +35,22 @@ class TMovieExport : public QObject {
   void Finished(bool complete, const QString& failure);
 
  private:
-  // What the export thread last said, for the user-interface thread.
+  // What the export thread said since it was last looked at.
   struct TState {
-    int Frame = 0, Frames = 0;  // the frame under way
+    int Frame = 0, Frames = 0;  // the frame under way; 0: no news
     bool Ended = false, Complete = false;
     std::string Failure;
   };
 
   void Run(std::stop_token stop, const wirolot::TMovie& movie, const QString& folder);
-  // Export thread: changes the state and wakes the user-interface thread.
-  void Post(const std::function<void(TState&)>& change);
   // User-interface thread: emits what the state says.
-  Q_INVOKABLE void Deliver();
+  void Deliver();
 
   // User-interface thread only.
   bool running_ = false;
   int shown_ = 0;  // the frame last emitted
   std::optional<wirolot::TMovie> movie_;
 
-  std::mutex mutex_;
-  TState state_;
-  bool wakePosted_ = false;
-
+  TMailbox<TState> mailbox_{this, [this] { Deliver(); }};
   std::jthread thread_;  // last: it goes first
 };

@@ -19,6 +19,9 @@ class TPassWorker::THandOff final : public TPixelSurface, public IProgressSink {
   void PlotSpan(int y, int left, std::span<const TColor> colors) override {
     worker_.Post({TDelivery::Row, pass_, left, y, {colors.begin(), colors.end()}});
   }
+  void CountSpan(int y, int left, std::span<const std::int32_t> counts) override {
+    worker_.Post({TDelivery::CountRow, pass_, left, y, {}, {counts.begin(), counts.end()}});
+  }
 
  private:
   TPassWorker& worker_;
@@ -78,7 +81,7 @@ void TPassWorker::RunJob(const TJob& job) {
   THandOff handOff(*this, job);
   TDelivery end{TDelivery::End, job.Pass};
   try {
-    end.How = DrawRows(job.Command, handOff, job.Params, handOff, TEngine::Fast, job.Stop);
+    end.How = DrawRows(job.Command, {}, handOff, job.Params, handOff, TEngine::Fast, job.Stop);
   } catch (const std::exception& failure) {
     end.How = TPassEnd::Stopped;
     end.Failure = failure.what();
@@ -87,26 +90,19 @@ void TPassWorker::RunJob(const TJob& job) {
 }
 
 void TPassWorker::Post(TDelivery delivery) {
-  std::lock_guard lock(outMutex_);
-  out_.push_back(std::move(delivery));
-  if (wakePosted_) return;
-  wakePosted_ = true;
-  QMetaObject::invokeMethod(this, "Deliver", Qt::QueuedConnection);
+  mailbox_.Post([&delivery](std::vector<TDelivery>& out) { out.push_back(std::move(delivery)); });
 }
 
 void TPassWorker::Deliver() {
-  std::vector<TDelivery> arrived;
-  {
-    std::lock_guard lock(outMutex_);
-    arrived.swap(out_);
-    wakePosted_ = false;
-  }
-  for (const TDelivery& delivery : arrived) {
+  for (const TDelivery& delivery : mailbox_.Take()) {
     // A pass abandoned since, or a target changed under it: nothing to draw.
     if (delivery.Pass != pass_ || !running_) continue;
     switch (delivery.Kind) {
       case TDelivery::Row:
         target_->PlotRow(delivery.X, delivery.Y, delivery.Colors);
+        break;
+      case TDelivery::CountRow:
+        target_->PlotCounts(delivery.X, delivery.Y, delivery.Counts);
         break;
       case TDelivery::Position:
         sink_->SetPosition(delivery.Y);

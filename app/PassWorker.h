@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "Mailbox.h"
 #include "Orbits.h"
 #include "RenderPass.h"
 #include "Surface.h"
@@ -52,12 +53,14 @@ class TPassWorker : public QObject {
     int Width, Height;
     std::stop_token Stop;
   };
-  // A row, a progress position or the end of a pass, on its way to the target.
+  // A row of colours or counts, a progress position or the end of a pass, on
+  // its way to the target.
   struct TDelivery {
-    enum TKind { Row, Position, End } Kind;
+    enum TKind { Row, CountRow, Position, End } Kind;
     std::uint64_t Pass;
     int X = 0, Y = 0;  // Position: Y holds the position
     std::vector<wirolot::TColor> Colors = {};
+    std::vector<std::int32_t> Counts = {};
     wirolot::TPassEnd How = wirolot::TPassEnd::Complete;  // End: how the pass ended
     std::string Failure = {};  // End: what the pass raised, if anything
   };
@@ -65,10 +68,10 @@ class TPassWorker : public QObject {
 
   void Run(std::stop_token quit);
   void RunJob(const TJob& job);
-  // Worker side: queues a delivery and wakes the user-interface thread.
+  // Worker side: queues a delivery for the user-interface thread.
   void Post(TDelivery delivery);
   // User-interface side: draws what has arrived for the current pass.
-  Q_INVOKABLE void Deliver();
+  void Deliver();
 
   // User-interface thread only.
   std::uint64_t pass_ = 0;
@@ -81,9 +84,7 @@ class TPassWorker : public QObject {
   std::condition_variable_any jobReady_;
   std::optional<TJob> job_;
 
-  std::mutex outMutex_;
-  std::vector<TDelivery> out_;
-  bool wakePosted_ = false;
+  TMailbox<std::vector<TDelivery>> mailbox_{this, [this] { Deliver(); }};
 
   std::jthread thread_;  // last: it goes first
 };

@@ -5,16 +5,7 @@
 #include <cstddef>
 #include <deque>
 
-#include "Colouring.h"
-#include "Orbits.h"
-#include "Types.h"
-
-struct TViewRecord {
-  wirolot::TOrbitKind Command;
-  wirolot::TParamTexts Texts;
-  wirolot::TColouring Colouring;  // one sample a pixel
-  bool operator==(const TViewRecord&) const = default;
-};
+#include "View.h"
 
 class TViewHistory {
  public:
@@ -23,7 +14,7 @@ class TViewHistory {
   // A view now drawn: it follows the current one, and those after the current
   // one are forgotten; the oldest go beyond kCapacity. The current view drawn
   // again changes nothing.
-  void Record(const TViewRecord& view) {
+  void Record(const wirolot::TView& view) {
     if (!views_.empty() && views_[current_] == view) return;
     if (!views_.empty()) views_.erase(views_.begin() + std::ptrdiff_t(current_) + 1, views_.end());
     views_.push_back(view);
@@ -33,20 +24,20 @@ class TViewHistory {
   std::size_t Size() const { return views_.size(); }
   // The index of the current view, 0 for the oldest kept.
   std::size_t Current() const { return current_; }
-  const TViewRecord& At(std::size_t index) const { return views_.at(index); }
+  const wirolot::TView& At(std::size_t index) const { return views_.at(index); }
   bool CanGoBack() const { return current_ > 0; }
   bool CanGoForward() const { return current_ + 1 < views_.size(); }
   // The view before (after) the current one becomes current.
-  const TViewRecord& Back() {
+  const wirolot::TView& Back() {
     assert(CanGoBack());
     return views_[--current_];
   }
-  const TViewRecord& Forward() {
+  const wirolot::TView& Forward() {
     assert(CanGoForward());
     return views_[++current_];
   }
 
  private:
-  std::deque<TViewRecord> views_;
+  std::deque<wirolot::TView> views_;
   std::size_t current_ = 0;
 };

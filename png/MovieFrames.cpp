@@ -116,13 +116,15 @@ TView TMovie::FrameView(int number) const {
   view.Height = height_;
   const TMovieFrame frame = path_.Frame(number);
   if (frame.Key >= 0) {
-    for (std::size_t t : {0, 1, 2, 3, 8}) view.Texts[t] = KeyText(frame.Key, t);
+    for (std::size_t t : {TextAt::Cremin, TextAt::Cremax, TextAt::Cimmin, TextAt::Cimmax, TextAt::Csample})
+      view.Texts[t] = KeyText(frame.Key, t);
     return view;
   }
   const float bounds[] = {frame.Region.Cremin, frame.Region.Cremax, frame.Region.Cimmin, frame.Region.Cimmax};
-  for (std::size_t t = 0; t < 4; ++t) view.Texts[t] = ShortestText(bounds[t], view.DecimalSeparator);
-  view.Texts[8] =
-      frame.CsampleKey >= 0 ? KeyText(frame.CsampleKey, 8) : WholeText(frame.Csample, view.DecimalSeparator);
+  for (std::size_t t = TextAt::Cremin; t <= TextAt::Cimmax; ++t)
+    view.Texts[t] = ShortestText(bounds[t], view.DecimalSeparator);
+  view.Texts[TextAt::Csample] = frame.CsampleKey >= 0 ? KeyText(frame.CsampleKey, TextAt::Csample)
+                                                      : WholeText(frame.Csample, view.DecimalSeparator);
   return view;
 }
 

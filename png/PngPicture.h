@@ -1,7 +1,8 @@
-// The road of a picture into a PNG file, shared by wirolot-render and the
-// window's export: the pass computes counts, a colouring stage (where the
-// view's colouring is not the default) turns them into finished rows, and the
-// encoder writes them while later rows are computed.
+// The road of a picture into a PNG file, shared by wirolot-render, the
+// window's export and every movie frame: the pass computes counts, a
+// colouring stage (where the view's colouring is not the default) turns them
+// into finished rows, and the encoder writes them while later rows are
+// computed.
 #pragma once
 
 #include <stop_token>

@@ -1,7 +1,5 @@
 #include "PngStreamSurface.h"
 
-#include "Convert.h"
-
 #include <png.h>
 #include <zlib.h>
 
@@ -31,30 +29,17 @@ const TView& Storable(const TView& view) {
   return view;
 }
 
-// Every colour a pass of the view can paint in the counts' own colours, black
-// included, when there are at most 256 of them: counts run from 1 to the step
-// limit. Otherwise, and for any other colouring, empty. Entry n is ColorOf(n).
-std::vector<TColor> PaletteOf(const TView& view) {
-  if (!view.Colouring.IsDefault()) return {};
-  std::int32_t limit;
-  try {
-    limit = StepLimit(view.Command, StrToSingle(view.Texts[8], view.DecimalSeparator));
-  } catch (const EConvertError&) {
-    return {};  // such a pass paints nothing but black; RGB will do
-  }
-  std::vector<TColor> palette;
-  for (std::int32_t n = 0; limit < 256 && n <= limit; ++n) palette.push_back(ColorOf(n));
-  return palette;
-}
-
 }  // namespace
 
-TPngStreamSurface::TPngStreamSurface(const TView& view, TWriter write)
+TPngStreamSurface::TPngStreamSurface(const TView& view, std::vector<TColor> colours, TWriter write)
     : TPixelSurface(view.Width, view.Height),
       chunks_(ViewChunks(Storable(view))),
-      palette_(PaletteOf(view)),
+      palette_(std::move(colours)),
       indexed_(!palette_.empty()),
       write_(std::move(write)) {
+  if (palette_.size() > 256) throw EPngStreamError("more than 256 colours for a palette");
+  for (std::size_t n = 0; n < palette_.size(); ++n) entries_.emplace_back(palette_[n] & 0xFFFFFF, std::uint8_t(n));
+  std::ranges::sort(entries_);
   background_.assign(std::size_t(Width()) * (indexed_ ? 1 : 3), 0);
   buffers_.assign(kBuffers, background_);
   for (int b = 1; b < kBuffers; ++b) free_.push_back(b);
@@ -111,11 +96,20 @@ void TPngStreamSurface::Store(std::uint8_t* out, TColor color) const {
     out[2] = BlueOf(color);
     return;
   }
-  // The palette's entry n is the colour of n steps.
-  const TColor n = color / ColorOf(1);
-  if (color % ColorOf(1) != 0 || n >= palette_.size())
+  const auto entry = std::ranges::lower_bound(entries_, std::pair(color, std::uint8_t(0)));
+  if (entry == entries_.end() || entry->first != color)
     throw EPngStreamError("colour " + std::to_string(color) + " is not in the palette");
-  *out = std::uint8_t(n);
+  *out = entry->second;
+}
+
+void TPngStreamSurface::CountSpan(int y, int left, std::span<const std::int32_t> counts) {
+  if (!indexed_) return TPixelSurface::CountSpan(y, left, counts);
+  std::uint8_t* out = Row(y) + left;
+  for (std::int32_t n : counts) {
+    if (n < 0 || std::size_t(n) >= palette_.size())
+      throw EPngStreamError("count " + std::to_string(n) + " is not in the palette");
+    *out++ = std::uint8_t(n);
+  }
 }
 
 std::uint8_t* TPngStreamSurface::Row(int y) {

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "PngView.h"
@@ -31,9 +32,10 @@ class EPngStreamError : public Exception {
 // is complete once a later row is drawn, or at Finish. Drawing into a
 // completed row raises EPngStreamError. Calls may come from any thread, one
 // at a time.
-// Where the view has the default colouring and its texts allow at most 256
-// colours, the PNG is indexed and only the colours a pass of the view paints
-// can be drawn; otherwise it is 8-bit RGB. Pixels start black.
+// Given the colours a pass paints in its counts' own colours, at most 256,
+// entry n that of count n (PaintedColours), the PNG is indexed and only those
+// colours and counts can be drawn; given none, it is 8-bit RGB. Pixels start
+// black.
 // To save a picture held in memory, hand its rows to PlotRow, then Finish.
 class TPngStreamSurface final : public TPixelSurface {
  public:
@@ -42,7 +44,7 @@ class TPngStreamSurface final : public TPixelSurface {
   using TWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
 
   // Raises EPngViewError for a view that cannot be stored (ViewProblem).
-  TPngStreamSurface(const TView& view, TWriter write);
+  TPngStreamSurface(const TView& view, std::vector<TColor> colours, TWriter write);
   ~TPngStreamSurface() override;
   TPngStreamSurface(const TPngStreamSurface&) = delete;
   TPngStreamSurface& operator=(const TPngStreamSurface&) = delete;
@@ -56,6 +58,7 @@ class TPngStreamSurface final : public TPixelSurface {
  protected:
   void PlotSpan(int y, int left, std::span<const TColor> colors) override;
   void FillSpan(int y, int left, int right, TColor color) override;
+  void CountSpan(int y, int left, std::span<const std::int32_t> counts) override;
 
  private:
   std::uint8_t* Row(int y);
@@ -69,6 +72,7 @@ class TPngStreamSurface final : public TPixelSurface {
   const std::vector<TPngText> chunks_;
   const std::vector<TColor> palette_;  // empty: RGB
   const bool indexed_;
+  std::vector<std::pair<TColor, std::uint8_t>> entries_;  // the palette's colours sorted, with their entries
   std::vector<std::uint8_t> background_;  // a row never drawn
   int row_ = -1;      // the row being drawn, -1 before the first
   int current_ = 0;   // its buffer

@@ -15,17 +15,19 @@ namespace wirolot {
 
 namespace {
 
-// The keys in the order of the texts; documented in wirolot-render(1).
-constexpr const char* kTextKeys[9] = {
+// Every key of a stored view, by position: the nine texts' in their order,
+// then these; documented in wirolot-render(1). The colouring's keys are left
+// out where they hold the default.
+enum : std::size_t {
+  kCommandKey = 9, kSeparatorKey, kSizeKey,
+  kPaletteKey, kPeriodKey, kOffsetKey, kInsideKey, kSupersampleKey, kKeys
+};
+constexpr const char* kKeyNames[kKeys] = {
     "Wirolot Region Cremin", "Wirolot Region Cremax", "Wirolot Region Cimmin", "Wirolot Region Cimmax",
     "Wirolot Box Cremin",    "Wirolot Box Cremax",    "Wirolot Box Cimmin",    "Wirolot Box Cimmax",
-    "Wirolot Csample"};
-constexpr const char* kCommandKey = "Wirolot Command";
-constexpr const char* kSeparatorKey = "Wirolot Decimal Separator";
-constexpr const char* kSizeKey = "Wirolot Size";
-// The colouring's keys, each left out where it has its default.
-constexpr const char* kColouringKeys[5] = {"Wirolot Palette", "Wirolot Period", "Wirolot Offset", "Wirolot Inside",
-                                           "Wirolot Supersample"};
+    "Wirolot Csample",       "Wirolot Command",       "Wirolot Decimal Separator", "Wirolot Size",
+    "Wirolot Palette",       "Wirolot Period",        "Wirolot Offset",        "Wirolot Inside",
+    "Wirolot Supersample"};
 constexpr const char* kCommandNames[2] = {"Mandelbrot", "Julia"};
 
 // Limits that a stored view never comes near.
@@ -66,10 +68,12 @@ bool IsPlainUtf8(std::string_view text) {
 
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-// Reads the values of the colouring's chunks (null where a chunk is absent)
-// into `c`; false for a value not written as ViewChunks writes it.
-bool ParseColouring(const std::array<const std::string*, 5>& values, TColouring& c) {
-  if (const std::string* palette = values[0]) {
+using TValues = std::array<const std::string*, kKeys>;  // null where a key is absent
+
+// Reads the values of the colouring's chunks into `c`; false for a value not
+// written as ViewChunks writes it.
+bool ParseColouring(const TValues& values, TColouring& c) {
+  if (const std::string* palette = values[kPaletteKey]) {
     for (std::size_t at = 0; at <= palette->size(); at += 7) {
       const auto colour = ParseRgbHex(std::string_view(*palette).substr(at, 6));
       if (c.Palette.size() == kMaxPaletteColours || !colour || (at + 6 < palette->size() && (*palette)[at + 6] != ' '))
@@ -77,10 +81,10 @@ bool ParseColouring(const std::array<const std::string*, 5>& values, TColouring&
       c.Palette.push_back(*colour);
     }
   }
-  const auto period = values[1] ? ParseWhole(*values[1], 1, kMaxSteps) : 0;
-  const auto offset = values[2] ? ParseWhole(*values[2], 0, kMaxSteps) : 0;
-  const auto inside = values[3] ? ParseRgbHex(*values[3]) : 0;
-  const auto k = values[4] ? ParseWhole(*values[4], 1, kMaxSupersample) : 1;
+  const auto period = values[kPeriodKey] ? ParseWhole(*values[kPeriodKey], 1, kMaxSteps) : 0;
+  const auto offset = values[kOffsetKey] ? ParseWhole(*values[kOffsetKey], 0, kMaxSteps) : 0;
+  const auto inside = values[kInsideKey] ? ParseRgbHex(*values[kInsideKey]) : 0;
+  const auto k = values[kSupersampleKey] ? ParseWhole(*values[kSupersampleKey], 1, kMaxSupersample) : 1;
   if (!period || !offset || !inside || !k) return false;
   c.Period = *period;
   c.Offset = *offset;
@@ -92,34 +96,27 @@ bool ParseColouring(const std::array<const std::string*, 5>& values, TColouring&
 // The view in a file's text chunks, checked as a stored view must be.
 TView ViewOf(const std::vector<TPngText>& chunks, const std::string& name) {
   const auto refuse = [&](const std::string& why) { return EPngViewError("'" + name + "': " + why); };
-  std::vector<const char*> keys(std::begin(kTextKeys), std::end(kTextKeys));
-  keys.insert(keys.end(), {kCommandKey, kSeparatorKey, kSizeKey});
-  const std::size_t required = keys.size();
-  keys.insert(keys.end(), std::begin(kColouringKeys), std::end(kColouringKeys));
-  std::vector<const std::string*> values(keys.size(), nullptr);
+  TValues values{};
   for (const TPngText& chunk : chunks)
-    for (std::size_t k = 0; k < keys.size(); ++k)
-      if (chunk.Key == keys[k]) {
+    for (std::size_t k = 0; k < kKeys; ++k)
+      if (chunk.Key == kKeyNames[k]) {
         if (values[k]) throw refuse("'" + chunk.Key + "' appears twice");
         values[k] = &chunk.Value;
       }
-  if (std::count(values.begin(), values.end(), nullptr) == std::ptrdiff_t(values.size()))
-    throw refuse("holds no Wirolot view");
-  for (std::size_t k = 0; k < required; ++k)
-    if (!values[k]) throw refuse("the view lacks '" + std::string(keys[k]) + "'");
+  if (std::ranges::count(values, nullptr) == std::ptrdiff_t(kKeys)) throw refuse("holds no Wirolot view");
+  for (std::size_t k = 0; k < kPaletteKey; ++k)
+    if (!values[k]) throw refuse("the view lacks '" + std::string(kKeyNames[k]) + "'");
 
   TView view;
   for (std::size_t t = 0; t < view.Texts.size(); ++t) view.Texts[t] = *values[t];
-  if (*values[9] == kCommandNames[1])
+  if (*values[kCommandKey] == kCommandNames[1])
     view.Command = TOrbitKind::Julia;
-  else if (*values[9] != kCommandNames[0])
-    throw refuse("'" + std::string(kCommandKey) + "' is neither Mandelbrot nor Julia");
-  view.DecimalSeparator = *values[10];
-  if (!ParseSize(*values[11], view.Width, view.Height))
-    throw refuse("'" + std::string(kSizeKey) + "' is not WxH with sides 1 to " + std::to_string(kMaxSide));
-  std::array<const std::string*, 5> colouring;
-  std::copy_n(values.begin() + std::ptrdiff_t(required), 5, colouring.begin());
-  if (!ParseColouring(colouring, view.Colouring)) throw refuse("the colouring chunks are damaged");
+  else if (*values[kCommandKey] != kCommandNames[0])
+    throw refuse("'" + std::string(kKeyNames[kCommandKey]) + "' is neither Mandelbrot nor Julia");
+  view.DecimalSeparator = *values[kSeparatorKey];
+  if (!ParseSize(*values[kSizeKey], view.Width, view.Height))
+    throw refuse("'" + std::string(kKeyNames[kSizeKey]) + "' is not WxH with sides 1 to " + std::to_string(kMaxSide));
+  if (!ParseColouring(values, view.Colouring)) throw refuse("the colouring chunks are damaged");
   if (const std::string problem = ViewProblem(view); !problem.empty()) throw refuse(problem);
   return view;
 }
@@ -241,20 +238,20 @@ std::string ViewProblem(const TView& view) {
 std::vector<TPngText> ViewChunks(const TView& view) {
   std::vector<TPngText> chunks = {
       {"Software", "Wirolot " WIROLOT_VERSION, false},
-      {kCommandKey, kCommandNames[view.Command == TOrbitKind::Julia], false},
+      {kKeyNames[kCommandKey], kCommandNames[view.Command == TOrbitKind::Julia], false},
   };
-  for (std::size_t t = 0; t < view.Texts.size(); ++t) chunks.push_back({kTextKeys[t], view.Texts[t], true});
-  chunks.push_back({kSeparatorKey, view.DecimalSeparator, true});
-  chunks.push_back({kSizeKey, SizeText(view.Width, view.Height), false});
+  for (std::size_t t = 0; t < view.Texts.size(); ++t) chunks.push_back({kKeyNames[t], view.Texts[t], true});
+  chunks.push_back({kKeyNames[kSeparatorKey], view.DecimalSeparator, true});
+  chunks.push_back({kKeyNames[kSizeKey], SizeText(view.Width, view.Height), false});
   const TColouring& c = view.Colouring;
   std::string palette;
   for (TColor colour : c.Palette) palette += (palette.empty() ? "" : " ") + RgbHex(colour);
-  const std::pair<bool, std::string> colouring[5] = {
+  const std::pair<bool, std::string> colouring[kKeys - kPaletteKey] = {
       {!c.Palette.empty(), palette},           {c.Period != 0, std::to_string(c.Period)},
       {c.Offset != 0, std::to_string(c.Offset)}, {c.Inside != 0, RgbHex(c.Inside)},
       {c.Supersample != 1, std::to_string(c.Supersample)}};
-  for (int k = 0; k < 5; ++k)
-    if (colouring[k].first) chunks.push_back({kColouringKeys[k], colouring[k].second, false});
+  for (std::size_t k = 0; k < std::size(colouring); ++k)
+    if (colouring[k].first) chunks.push_back({kKeyNames[kPaletteKey + k], colouring[k].second, false});
   return chunks;
 }
 

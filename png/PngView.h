@@ -1,5 +1,5 @@
-// A picture's view, stored in its PNG file as text chunks: what it takes to
-// draw the picture again.
+// A picture's view stored in its PNG file as text chunks; a file without
+// colouring chunks has the default colouring.
 #pragma once
 
 #include <cstdint>
@@ -8,21 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "Colouring.h"
-#include "Orbits.h"
 #include "Types.h"
+#include "View.h"
 
 namespace wirolot {
-
-struct TView {
-  TOrbitKind Command = TOrbitKind::Mandelbrot;
-  TParamTexts Texts = kDefaultTexts;  // exactly as typed
-  std::string DecimalSeparator = "."; // the one the texts are converted with
-  int Width = 487, Height = 409;
-  TColouring Colouring;  // the default one when the file has no colouring chunks
-
-  bool operator==(const TView&) const = default;
-};
 
 // A view that cannot be stored, or a file that holds none (or a damaged one).
 class EPngViewError : public Exception {

@@ -8,7 +8,6 @@ TColouringSurface::TColouringSurface(IPictureSurface& target, const TColouring& 
     : TPixelSurface(target.Width() * colouring.Supersample, target.Height() * colouring.Supersample),
       target_(target),
       map_(colouring, limit),
-      limit_(limit),
       k_(colouring.Supersample),
       current_(std::size_t(Width())),
       sums_(std::size_t(target.Width()) * 3),
@@ -21,8 +20,12 @@ void TColouringSurface::FillRect(const TRect& rect, TColor color) {
     TPixelSurface::FillRect(rect, color);
 }
 
-void TColouringSurface::PlotSpan(int y, int left, std::span<const TColor> pens) {
-  std::ranges::transform(pens, Row(y) + left, [this](TColor pen) { return map_(CountOf(pen, limit_)); });
+void TColouringSurface::CountSpan(int y, int left, std::span<const std::int32_t> counts) {
+  std::ranges::transform(counts, Row(y) + left, map_);
+}
+
+void TColouringSurface::PlotSpan(int y, int left, std::span<const TColor> colors) {
+  std::ranges::copy(colors, Row(y) + left);
 }
 
 void TColouringSurface::FillSpan(int y, int left, int right, TColor color) {
@@ -84,10 +87,14 @@ void TCountSurface::FillRect(const TRect& rect, TColor color) {
   target_.FillRect(rect, color);
 }
 
-void TCountSurface::PlotSpan(int y, int left, std::span<const TColor> pens) {
-  std::ranges::transform(pens, &counts_[std::size_t(y) * Width() + left],
-                         [this](TColor pen) { return CountOf(pen, limit_); });
-  Show(y, left, left + int(pens.size()));
+void TCountSurface::CountSpan(int y, int left, std::span<const std::int32_t> counts) {
+  std::ranges::copy(counts, &counts_[std::size_t(y) * Width() + left]);
+  Show(y, left, left + int(counts.size()));
+}
+
+void TCountSurface::PlotSpan(int y, int left, std::span<const TColor> colors) {
+  std::fill_n(&counts_[std::size_t(y) * Width() + left], colors.size(), 0);
+  target_.PlotRow(left, y, colors);
 }
 
 void TCountSurface::Show(int y, int left, int right) {

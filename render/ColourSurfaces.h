@@ -13,12 +13,12 @@
 namespace wirolot {
 
 // A K W x K H surface that hands the W x H target finished rows of pixels,
-// top to bottom: each pixel of the larger picture coloured from its count,
-// each of the target the mean of a K x K block of them in linear light,
-// encoded to 8-bit sRGB. It holds one row of the larger picture and one of
-// sums. Rows must be drawn top to bottom, as on TPngStreamSurface; a fill of
-// the whole surface before any row sets the colour of the pixels never
-// painted, whose colour is taken as it is.
+// top to bottom: each pixel of the larger picture coloured from its count
+// (one drawn in a colour keeps it), each of the target the mean of a K x K
+// block of them in linear light, encoded to 8-bit sRGB. It holds one row of
+// the larger picture and one of sums. Rows must be drawn top to bottom, as on
+// TPngStreamSurface; a fill of the whole surface before any row sets the
+// colour of the pixels never painted.
 class TColouringSurface final : public TPixelSurface {
  public:
   // `limit`: the pass's step limit.
@@ -28,7 +28,8 @@ class TColouringSurface final : public TPixelSurface {
   void Finish();
 
  protected:
-  void PlotSpan(int y, int left, std::span<const TColor> pens) override;
+  void CountSpan(int y, int left, std::span<const std::int32_t> counts) override;
+  void PlotSpan(int y, int left, std::span<const TColor> colors) override;
   void FillSpan(int y, int left, int right, TColor color) override;
 
  private:
@@ -37,7 +38,6 @@ class TColouringSurface final : public TPixelSurface {
 
   IPictureSurface& target_;
   const TColourMap map_;
-  const std::int32_t limit_;
   const int k_;
   TColor background_ = 0;
   int row_ = -1;  // the row being drawn, -1 before the first
@@ -48,8 +48,8 @@ class TColouringSurface final : public TPixelSurface {
 };
 
 // A surface that keeps the count of every pixel a pass paints (0 where none
-// is: a fill leaves no count) and shows them on a target of its size in the
-// colours of a colouring, as they come and again on request.
+// is: a fill or a colour leaves no count) and shows them on a target of its
+// size in the colours of a colouring, as they come and again on request.
 class TCountSurface final : public TPixelSurface {
  public:
   TCountSurface(IPictureSurface& target, std::int32_t limit, const TColouring& colouring);
@@ -57,9 +57,11 @@ class TCountSurface final : public TPixelSurface {
   // Paints the whole target anew from the counts; a pixel without one black.
   void Recolour(const TColouring& colouring);
   std::int32_t Count(int x, int y) const { return counts_[std::size_t(y) * Width() + x]; }
+  std::int32_t Limit() const { return limit_; }
 
  protected:
-  void PlotSpan(int y, int left, std::span<const TColor> pens) override;
+  void CountSpan(int y, int left, std::span<const std::int32_t> counts) override;
+  void PlotSpan(int y, int left, std::span<const TColor> colors) override;
 
  private:
   void Show(int y, int left, int right);

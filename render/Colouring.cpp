@@ -13,11 +13,6 @@ namespace {
 
 constexpr TColor Hex(std::uint32_t rrggbb) { return RGB(rrggbb >> 16, (rrggbb >> 8) & 0xFF, rrggbb & 0xFF); }
 
-// ColorOf(n) = 16 (257 n mod 2^28); 257 times this is 1 modulo 2^28.
-constexpr std::uint32_t kCountBits = 28;
-constexpr std::uint32_t kInverseOf257 = 0x0F00FF01;
-static_assert((257u * kInverseOf257 & ((1u << kCountBits) - 1)) == 1);
-
 // A cycle this short has all its colours made once.
 constexpr std::int64_t kMaxTabulated = 1 << 16;
 
@@ -118,12 +113,10 @@ std::string ColouringProblem(const TColouring& c) {
   return "";
 }
 
-std::int32_t CountOf(TColor pen, std::int32_t limit) {
-  constexpr std::uint32_t mask = (1u << kCountBits) - 1;
-  const std::uint32_t low = (pen >> 4) * kInverseOf257 & mask;
-  if (limit <= std::int32_t(mask)) return std::int32_t(low);
-  if (low == (std::uint32_t(limit) & mask)) return limit;
-  return low ? std::int32_t(low) : std::int32_t(mask + 1);
+std::vector<TColor> PaintedColours(const TColouring& colouring, std::int32_t limit) {
+  std::vector<TColor> colours;
+  for (std::int32_t n = 0; colouring.IsDefault() && limit < 256 && n <= limit; ++n) colours.push_back(ColorOf(n));
+  return colours;
 }
 
 TColourMap::TColourMap(const TColouring& colouring, std::int32_t limit)

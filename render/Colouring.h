@@ -51,16 +51,10 @@ struct TBuiltInPalette {
 const std::vector<TBuiltInPalette>& BuiltInPalettes();
 std::optional<std::vector<TColor>> BuiltInPalette(std::string_view name);
 
-// The first count at which the command ends an orbit still in the box.
-inline std::int32_t StepLimit(TOrbitKind command, float csample) {
-  return command == TOrbitKind::Julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
-}
-
-// The count a pass painted in pen colour ColorOf(n), for a pass whose counts
-// run from 1 to `limit`. ColorOf keeps n modulo 2^28: under a limit of 2^28
-// the count is exact; from there on a pen that agrees with the limit is the
-// limit, any other the least count it agrees with.
-std::int32_t CountOf(TColor pen, std::int32_t limit);
+// Every colour a pass with this colouring and step limit paints, black
+// included, where it paints in its counts' own colours and they are at most
+// 256 (counts 0 to `limit`, entry n ColorOf(n)); otherwise empty.
+std::vector<TColor> PaintedColours(const TColouring& colouring, std::int32_t limit);
 
 // The sRGB transfer curve (IEC 61966-2-1) of 8-bit channels.
 class TLinearLight {

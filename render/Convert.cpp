@@ -100,15 +100,15 @@ float StrToSingle(std::string_view text, std::string_view sep) {
 TRenderParams ConvertTexts(const TParamTexts& t, std::string_view sep) {
   // Sequenced in parameter order, so the first bad text is the one reported.
   TRenderParams p;
-  p.Region.Cremin = StrToSingle(t[0], sep);
-  p.Region.Cremax = StrToSingle(t[1], sep);
-  p.Region.Cimmin = StrToSingle(t[2], sep);
-  p.Region.Cimmax = StrToSingle(t[3], sep);
-  p.Box.Cremin = StrToSingle(t[4], sep);
-  p.Box.Cremax = StrToSingle(t[5], sep);
-  p.Box.Cimmin = StrToSingle(t[6], sep);
-  p.Box.Cimmax = StrToSingle(t[7], sep);
-  p.Csample = StrToSingle(t[8], sep);
+  p.Region.Cremin = StrToSingle(t[TextAt::Cremin], sep);
+  p.Region.Cremax = StrToSingle(t[TextAt::Cremax], sep);
+  p.Region.Cimmin = StrToSingle(t[TextAt::Cimmin], sep);
+  p.Region.Cimmax = StrToSingle(t[TextAt::Cimmax], sep);
+  p.Box.Cremin = StrToSingle(t[TextAt::BoxCremin], sep);
+  p.Box.Cremax = StrToSingle(t[TextAt::BoxCremax], sep);
+  p.Box.Cimmin = StrToSingle(t[TextAt::BoxCimmin], sep);
+  p.Box.Cimmax = StrToSingle(t[TextAt::BoxCimmax], sep);
+  p.Csample = StrToSingle(t[TextAt::Csample], sep);
   return p;
 }
 

@@ -13,18 +13,18 @@ enum class TEngine {
   Fast,       // same counts, many samples at once
 };
 
-// Both write the step count of every sample `rows` hands out, and return once
-// nothing is left or the pass is stopping.
+// Both write the step count of every sample `rows` hands out, by the rule of
+// `kind`, and return once nothing is left or the pass is stopping.
 void CountOrbitsReference(TOrbitKind kind, const TRenderParams& params, TRowPipeline& rows);
-// `limit` is the orbit's StepLimit for the pass's Csample.
+// `limit` is StepLimit(kind, Csample) for the pass's Csample.
 void CountOrbitsFast(TOrbitKind kind, const TComplexRect& box, std::int32_t limit, TRowPipeline& rows);
 
-template <class Orbit>
-void CountOrbits(TEngine engine, const TRenderParams& params, TRowPipeline& rows) {
+inline void CountOrbits(TOrbitKind kind, TEngine engine, const TRenderParams& params, std::int32_t limit,
+                        TRowPipeline& rows) {
   if (engine == TEngine::Reference)
-    CountOrbitsReference(Orbit::kKind, params, rows);
+    CountOrbitsReference(kind, params, rows);
   else
-    CountOrbitsFast(Orbit::kKind, params.Box, Orbit::StepLimit(params.Csample), rows);
+    CountOrbitsFast(kind, params.Box, limit, rows);
 }
 
 }  // namespace wirolot

@@ -76,6 +76,11 @@ struct TJuliaOrbit {
   }
 };
 
+// The first count at which the command ends an orbit still in the box.
+inline std::int32_t StepLimit(TOrbitKind command, float csample) {
+  return command == TOrbitKind::Julia ? TJuliaOrbit::StepLimit(csample) : TMandelbrotOrbit::StepLimit(csample);
+}
+
 // Steps between two looks at a stop request inside one orbit.
 constexpr std::int32_t kStopCheckSteps = 1 << 16;
 

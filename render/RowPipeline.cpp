@@ -5,8 +5,6 @@
 
 #include <omp.h>
 
-#include "Orbits.h"
-
 namespace wirolot {
 
 namespace {
@@ -27,7 +25,6 @@ TRowPipeline::TRowPipeline(const TWalk& walk, IPictureSurface& surface, IProgres
       windowRows_(WindowRows(walk)),
       counts_(windowRows_ * walk.Re.size()),
       pending_(new std::atomic<std::size_t>[windowRows_]),
-      colors_(walk.Re.size()),
       onStop_(stop, [this] { stopping_.request_stop(); }),
       onStopping_(stopping_.get_token(), [this] { WakeClaimers(); }) {
   for (std::size_t k = 0; k < windowRows_; ++k) pending_[k].store(walk.Re.size(), std::memory_order_relaxed);
@@ -72,9 +69,7 @@ bool TRowPipeline::PaintCompleteRows() {
          pending_[row % windowRows_].load(std::memory_order_acquire) == 0) {
     try {
       sink_.SetPosition(walk_.Rows[row].Progress);
-      const std::int32_t* counts = Counts(row);
-      std::transform(counts, counts + walk_.Re.size(), colors_.begin(), ColorOf);
-      if (!colors_.empty()) surface_.PlotRow(1, int(row) + 1, colors_);
+      if (!walk_.Re.empty()) surface_.PlotCounts(1, int(row) + 1, {Counts(row), walk_.Re.size()});
     } catch (...) {
       failure_ = std::current_exception();
       stopping_.request_stop();

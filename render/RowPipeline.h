@@ -81,7 +81,6 @@ class TRowPipeline {
   std::atomic<std::size_t> painted_{0};         // rows painted, top down
 
   std::mutex paintMutex_;
-  std::vector<TColor> colors_;
   std::exception_ptr failure_;
 
   std::stop_source stopping_;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <vector>
@@ -29,6 +30,10 @@ class IPictureSurface {
   // Paints pixel (x + k, y) in colors[k] for k = 0, 1, ... in turn, as
   // SetPenColor(colors[k]), MoveTo(x + k, y), LineTo(x + k + 1, y + 1) would.
   virtual void PlotRow(int x, int y, std::span<const TColor> colors);
+  // Paints pixel (x + k, y) for the step count counts[k], k = 0, 1, ...: by
+  // default as PlotRow in the pen colours ColorOf(counts[k]). A pass paints
+  // its rows so; a surface that colours counts its own way takes them here.
+  virtual void PlotCounts(int x, int y, std::span<const std::int32_t> counts);
 };
 
 class IProgressSink {
@@ -64,14 +69,22 @@ class TPixelSurface : public IPictureSurface {
   void MoveTo(int x, int y) override { x_ = x; y_ = y; }
   void LineTo(int x, int y) override;
   void PlotRow(int x, int y, std::span<const TColor> colors) override;
+  void PlotCounts(int x, int y, std::span<const std::int32_t> counts) override;
 
  protected:
   // Pixels from (left, y) on in the given colours, all inside the surface.
   virtual void PlotSpan(int y, int left, std::span<const TColor> colors) = 0;
   // Pixels left..right-1 of row y, all inside the surface.
   virtual void FillSpan(int y, int left, int right, TColor color);
+  // Pixels from (left, y) on for the given counts, all inside the surface;
+  // by default in their pen colours.
+  virtual void CountSpan(int y, int left, std::span<const std::int32_t> counts);
 
  private:
+  // Moves the position past `size` pixels from (x, y), and gives those of
+  // them inside the surface as (first, length); false if none are.
+  bool Clip(int x, int y, std::size_t size, std::size_t& first, std::size_t& length);
+
   int width_, height_;
   TColor pen_ = 0;
   int x_ = 0, y_ = 0;

@@ -33,9 +33,11 @@ struct TRenderParams {
   float Csample;        // iteration limit, not necessarily whole
 };
 
-// The nine parameter texts in parameter order: region Cremin, Cremax, Cimmin,
-// Cimmax, box Cremin, Cremax, Cimmin, Cimmax, Csample.
+// The nine parameter texts in parameter order, addressed by TextAt.
 using TParamTexts = std::array<std::string, 9>;
+namespace TextAt {
+enum : std::size_t { Cremin, Cremax, Cimmin, Cimmax, BoxCremin, BoxCremax, BoxCimmin, BoxCimmax, Csample };
+}
 
 // How a pass ended: every row painted, or stopped on request with the rows
 // painted so far, a prefix of the picture.

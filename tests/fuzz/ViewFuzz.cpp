@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // reader of its own.
   view.Width = view.Height = 1;
   std::vector<std::uint8_t> stored;
-  wirolot::TPngStreamSurface out(view, [&stored](const std::uint8_t* bytes, std::size_t count) {
+  wirolot::TPngStreamSurface out(view, {}, [&stored](const std::uint8_t* bytes, std::size_t count) {
     stored.insert(stored.end(), bytes, bytes + count);
   });
   out.Finish();

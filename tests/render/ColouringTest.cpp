@@ -46,16 +46,6 @@ TEST(Colouring, CountsToColours) {
         << c.Count << " of " << c.Limit << ", period " << c.Colouring.Period << ", offset " << c.Colouring.Offset;
 }
 
-// Every count's pen colour gives the count back; above 2^28 the limit and
-// the least count agreeing modulo 2^28.
-TEST(Colouring, PenColoursToCounts) {
-  const std::int32_t big = (1 << 28) + 5;
-  const std::pair<std::int32_t, std::int32_t> cases[] = {
-      {1, 16}, {16, 16}, {4081, 5000}, {(1 << 28) - 1, (1 << 28) - 1}, {big, big}, {6, big}, {1 << 28, big},
-      {2147483647, 2147483647}, {2147483646 - (7 << 28), 2147483647}};
-  for (auto [count, limit] : cases) EXPECT_EQ(CountOf(ColorOf(count), limit), count) << count;
-}
-
 // Hand-written files in each format, and the ways a file can be wrong.
 TEST(Colouring, PaletteFiles) {
   const std::string map257 = [] { std::string m; for (int i = 0; i < 257; ++i) m += "1 2 3\n"; return m; }();
@@ -177,12 +167,10 @@ TEST(Colouring, SupersampledPictureIsTheMeanOfTheLargerOne) {
         expected.push_back(RGB(Encoded(sum[0] / (k * k)), Encoded(sum[1] / (k * k)), Encoded(sum[2] / (k * k))));
       }
     TBitmapSurface picture(c.W, c.H);
-    TColouringSurface stage(picture, c.Colouring, limit);
     struct : IProgressSink { void SetPosition(int) override {} } sink;
-    ClearPicture(stage);
-    ASSERT_EQ(DrawRows(c.Julia ? TOrbitKind::Julia : TOrbitKind::Mandelbrot, stage, ConvertTexts(c.Texts, "."), sink),
+    ASSERT_EQ(DrawRows(c.Julia ? TOrbitKind::Julia : TOrbitKind::Mandelbrot, c.Colouring, picture,
+                       ConvertTexts(c.Texts, "."), sink),
               TPassEnd::Complete);
-    stage.Finish();
     EXPECT_TRUE(picture.Pixels() == expected) << c.W << "x" << c.H << " K " << k;
   }
 }
@@ -206,8 +194,8 @@ TEST(Colouring, CountSurfaceRecolours) {
   TBitmapSurface stopped(50, 40);
   TCountSurface prefix(stopped, 31, {});
   ClearPicture(prefix);
-  const std::vector<TColor> pens(49, ColorOf(7));
-  for (int y = 1; y <= 3; ++y) prefix.PlotRow(1, y, pens);
+  const std::vector<std::int32_t> sevens(49, 7);
+  for (int y = 1; y <= 3; ++y) prefix.PlotCounts(1, y, sevens);
   prefix.Recolour(fire);
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 50; ++x)

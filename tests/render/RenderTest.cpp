@@ -17,6 +17,7 @@
 #include "Convert.h"
 #include "ExtendedOperations.h"
 #include "Fractals.h"
+#include "View.h"
 #include "RowPipeline.h"
 #include "StraightReference.h"
 #include "Walk.h"
@@ -196,15 +197,21 @@ TEST(Walk, StepsAndProgressAsTheX87ComputesThem) {
   mpfr_clears(a, b, d, mpfr_ptr(nullptr));
 }
 
+// A row of colours or of counts paints as its pen colours dot after dot,
+// and leaves the pen and the position as the dots do.
 TEST(Surface, RowOfDotsPaintsAsSingleDots) {
-  const std::vector<TColor> colors{1, 2, 3, 4, 5, 6};
+  const std::vector<std::int32_t> counts{1, 2, 3, 4, 5, 6};
+  std::vector<TColor> colors(counts.size());
+  std::ranges::transform(counts, colors.begin(), ColorOf);
   for (int x : {-7, -2, 0, 1, 3, 9})
     for (int y : {-1, 0, 2, 3}) {
-      TBitmapSurface row(5, 3), dots(5, 3);
+      TBitmapSurface row(5, 3), counted(5, 3), dots(5, 3);
       row.PlotRow(x, y, colors);
-      dots.IPictureSurface::PlotRow(x, y, colors);  // dot after dot
-      for (TBitmapSurface* s : {&row, &dots}) s->LineTo(0, 0);
+      counted.PlotCounts(x, y, counts);
+      dots.IPictureSurface::PlotRow(x, y, colors);
+      for (TBitmapSurface* s : {&row, &counted, &dots}) s->LineTo(0, 0);
       EXPECT_EQ(row.Pixels(), dots.Pixels()) << "x " << x << " y " << y;
+      EXPECT_EQ(counted.Pixels(), dots.Pixels()) << "x " << x << " y " << y;
     }
 }
 
@@ -219,10 +226,10 @@ class TCallLog final : public TPixelSurface, public IProgressSink {
   int FailAtRow = 0;                  // throws the row instead of taking it
 
   void FillRect(const TRect& r, TColor c) override { Calls.push_back({'F', 0}), TPixelSurface::FillRect(r, c); }
-  void PlotRow(int x, int y, std::span<const TColor> colors) override {
+  void PlotCounts(int x, int y, std::span<const std::int32_t> counts) override {
     if (y == FailAtRow) throw y;
     Calls.push_back({'R', y});
-    TPixelSurface::PlotRow(x, y, colors);
+    TPixelSurface::PlotCounts(x, y, counts);
     if (OnRow) OnRow(y);
   }
   void SetPosition(int p) override { Calls.push_back({'P', p}); }
@@ -235,23 +242,20 @@ class TCallLog final : public TPixelSurface, public IProgressSink {
   }
 };
 
-struct TView {
-  bool Julia;
-  TParamTexts Texts;
-  int W, H;
-};
+TView View(bool julia, const TParamTexts& texts, int width, int height) {
+  return {julia ? TOrbitKind::Julia : TOrbitKind::Mandelbrot, texts, ".", width, height, {}};
+}
 
 TPassEnd Draw(const TView& v, TCallLog& s, TEngine engine, std::stop_token stop = {}) {
-  return (v.Julia ? DrawJulia : DrawMandelbrot)(s, v.Texts, s, engine, stop);
+  return (v.Command == TOrbitKind::Julia ? DrawJulia : DrawMandelbrot)(s, v.Texts, s, engine, stop);
 }
 
 TEST(Pass, BadTextClearsThePictureAndReportsNothing) {
-  TView v{false, kDefaultTexts, 7, 5};
-  v.Texts[8] = "many";
   for (bool julia : {false, true}) {
+    TView v = View(julia, kDefaultTexts, 7, 5);
+    v.Texts[TextAt::Csample] = "many";
     TCallLog s(7, 5);
     s.FillRect({0, 0, 7, 5}, 0x123456);
-    v.Julia = julia;
     EXPECT_THROW(Draw(v, s, TEngine::Fast), EConvertError);
     EXPECT_EQ(s.Pixels, std::vector<TColor>(35, 0));
     EXPECT_TRUE(std::none_of(s.Calls.begin(), s.Calls.end(), [](auto call) { return call.first == 'P'; }));
@@ -275,8 +279,8 @@ void ExpectPicture(const testing::TStraightPicture& want, const TView& v, bool e
   const auto check = [&](TEngine engine) {
     TCallLog s(want.Width, want.Height);
     EXPECT_EQ(Draw(v, s, engine), TPassEnd::Complete);
-    const std::string view = (v.Julia ? "julia " : "mandelbrot ") + ::testing::PrintToString(v.Texts);
-    EXPECT_TRUE(s.Pixels == want.Pixels) << view << " " << v.W << "x" << v.H << " engine " << int(engine);
+    const std::string view = (v.Command == TOrbitKind::Julia ? "julia " : "mandelbrot ") + ::testing::PrintToString(v.Texts);
+    EXPECT_TRUE(s.Pixels == want.Pixels) << view << " " << v.Width << "x" << v.Height << " engine " << int(engine);
     EXPECT_TRUE(s.Calls == ExpectedCalls(want)) << view;
   };
   check(TEngine::Reference);
@@ -304,13 +308,13 @@ TEST(Pass, Views) {
     if (line.empty() || line[0] == '#' || (++views % kScale && thinned)) continue;
     std::istringstream fields(line);
     std::string command;
-    TView v{};
+    TView v;
     std::uint64_t digest = 0;
-    fields >> command >> v.W >> v.H >> std::hex >> digest;
+    fields >> command >> v.Width >> v.Height >> std::hex >> digest;
     for (std::string& text : v.Texts) fields >> text;
     ASSERT_TRUE(fields && (command == "mandelbrot" || command == "julia")) << line;
-    v.Julia = command == "julia";
-    const testing::TStraightPicture want = testing::StraightRender(v.Julia, v.Texts, v.W, v.H);
+    v.Command = command == "julia" ? TOrbitKind::Julia : TOrbitKind::Mandelbrot;
+    const testing::TStraightPicture want = testing::StraightRender(command == "julia", v.Texts, v.Width, v.Height);
     testing::TDigest made;
     made.Add(std::uint64_t(want.Width) << 32 | std::uint32_t(want.Height));
     for (std::uint32_t c : want.Pixels) made.Add(c);
@@ -332,12 +336,12 @@ TEST(Pass, StopsAndFailuresKeepAPrefix) {
     int StopAfterRow;  // 0: before the pass
     int FailAtRow = 0;
   } cases[] = {
-      {{false, moderate, 64, 48}, 0}, {{true, moderate, 64, 48}, 0}, {{false, moderate, 64, 48}, 5},
-      {{true, moderate, 64, 48}, 5},  {{false, moderate, 64, 48}, 0, 3}, {{false, heavy, 64, 48}, 1},
+      {View(false, moderate, 64, 48), 0}, {View(true, moderate, 64, 48), 0}, {View(false, moderate, 64, 48), 5},
+      {View(true, moderate, 64, 48), 5},  {View(false, moderate, 64, 48), 0, 3}, {View(false, heavy, 64, 48), 1},
   };
   for (const auto& c : cases) {
     const testing::TStraightPicture want =
-        c.View.Texts == heavy ? testing::TStraightPicture{} : testing::StraightRender(c.View.Julia, c.View.Texts, 64, 48);
+        c.View.Texts == heavy ? testing::TStraightPicture{} : testing::StraightRender(c.View.Command == TOrbitKind::Julia, c.View.Texts, 64, 48);
     for (TEngine engine : {TEngine::Reference, TEngine::Fast}) {
       SCOPED_TRACE(::testing::Message() << ::testing::PrintToString(c.View.Texts) << " engine " << int(engine));
       std::stop_source source;
@@ -408,13 +412,13 @@ TEST(Pass, EnginesAgree) {
   for (const TParamTexts& t : views)
     for (bool julia : {false, true}) {
       TCallLog fast(40, 30), reference(40, 30);
-      Draw({julia, t, 40, 30}, fast, TEngine::Fast);
-      Draw({julia, t, 40, 30}, reference, TEngine::Reference);
+      Draw(View(julia, t, 40, 30), fast, TEngine::Fast);
+      Draw(View(julia, t, 40, 30), reference, TEngine::Reference);
       EXPECT_EQ(fast.Pixels, reference.Pixels) << ::testing::PrintToString(t);
     }
   for (bool julia : {false, true}) {
     TCallLog s(2, 2);
-    Draw({julia, {"0", "1", "0", "1", "-3", "3", "-2", "2", "3e9"}, 2, 2}, s, TEngine::Fast);
+    Draw(View(julia, {"0", "1", "0", "1", "-3", "3", "-2", "2", "3e9"}, 2, 2), s, TEngine::Fast);
     EXPECT_EQ(s.Pixels[3], ColorOf(kMaxSteps) & 0xFFFFFF);
   }
 }
@@ -432,11 +436,11 @@ TEST(Pass, CountsDoNotDependOnTheThreads) {
   const int threads = omp_get_max_threads();
   for (const auto& [julia, texts] : views) {
     TCallLog reference(48, 40);
-    Draw({julia, texts, 48, 40}, reference, TEngine::Reference);
+    Draw(View(julia, texts, 48, 40), reference, TEngine::Reference);
     for (int n : {1, 3, 8}) {
       omp_set_num_threads(n);
       TCallLog fast(48, 40);
-      Draw({julia, texts, 48, 40}, fast, TEngine::Fast);
+      Draw(View(julia, texts, 48, 40), fast, TEngine::Fast);
       EXPECT_EQ(fast.Pixels, reference.Pixels) << ::testing::PrintToString(texts) << " on " << n << " threads";
     }
   }

@@ -35,13 +35,14 @@ TEST(PngStream, RefusesWhatItCannotWrite) {
       [](TPngStreamSurface& s) { s.PlotRow(0, 5, row); s.PlotRow(0, 4, row); },
       [](TPngStreamSurface& s) { s.PlotRow(0, 1, row); s.FillRect({0, 0, 8, 8}, 0); },
       [](TPngStreamSurface& s) { s.FillRect({0, 0, 1, 1}, ColorOf(4)); },
+      [](TPngStreamSurface& s) { s.PlotCounts(0, 0, std::vector<std::int32_t>{3, 4}); },
   };
   for (const auto draw : cases) {
-    TPngStreamSurface stream({M, {"-3", "3", "-2", "2", "-3", "3", "-2", "2", "2"}, ".", 8, 8, {}}, [](auto, auto) {});
+    TPngStreamSurface stream({M, kDefaultTexts, ".", 8, 8, {}}, PaintedColours({}, 3), [](auto, auto) {});
     stream.FillRect({0, 0, 8, 8}, 0);
     EXPECT_THROW(draw(stream), EPngStreamError);
   }
-  EXPECT_THROW(TPngStreamSurface({M, kDefaultTexts, ".", 3, 65536, {}}, nullptr), EPngViewError);
+  EXPECT_THROW(TPngStreamSurface({M, kDefaultTexts, ".", 3, 65536, {}}, {}, nullptr), EPngViewError);
 }
 
 // Whether a PNG file shows the straight reference's picture of `v`, with a

@@ -133,10 +133,11 @@ TEST(ViewGeometry, ShortestText) {
   }
 }
 
-TViewRecord View(int n, TOrbitKind command = TOrbitKind::Mandelbrot) {
-  TParamTexts texts = kDefaultTexts;
-  texts[8] = std::to_string(n);
-  return {command, texts, {}};
+TView View(int n, TOrbitKind command = TOrbitKind::Mandelbrot) {
+  TView view;
+  view.Command = command;
+  view.Texts[TextAt::Csample] = std::to_string(n);
+  return view;
 }
 
 TEST(ViewHistory, BackAndForth) {
