@@ -64,6 +64,35 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
     UpdateActions();
   });
 
+  ConnectGestures();
+  note_ = new QLabel(Image1);
+  note_->setAccessibleName(tr("Uwaga"));
+  note_->setStyleSheet("background: rgba(0, 0, 0, 170); color: white; padding: 6px; border-radius: 4px;");
+  note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  note_->hide();
+  noteTimer_.setSingleShot(true);
+  connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+
+  AddContextMenu();
+  connect(&movieExport_, &TMovieExport::Progress, this, [this](int frame, int frames) {
+    if (!movieProgress_) return;
+    movieProgress_->setValue(frame - 1);
+    movieProgress_->setLabelText(tr("Klatka %1 z %2").arg(frame).arg(frames));
+  });
+  connect(&movieExport_, &TMovieExport::Finished, this, [this](bool complete, const QString& failure) {
+    if (movieProgress_) movieProgress_->deleteLater();
+    if (!failure.isEmpty())
+      ShowException(Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + failure).toStdString()));
+    else if (complete)
+      ShowNote(tr("Film zapisany"));
+    UpdateActions();
+  });
+  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
+  setAcceptDrops(true);
+  UpdateActions();
+}
+
+void TForm1::ConnectGestures() {
   auto* gestures = new TPictureGestures(*Image1);
   connect(gestures, &TPictureGestures::AreaChosen, this, [this](QRectF area) {
     MoveView([area](const TViewGeometry& g, const TComplexRect&) {
@@ -82,16 +111,9 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
       return TPlaneRect{r.Cremin + re, r.Cremax + re, r.Cimmin + im, r.Cimmax + im};
     });
   });
+}
 
-  note_ = new QLabel(Image1);
-  note_->setAccessibleName(tr("Uwaga"));
-  note_->setStyleSheet("background: rgba(0, 0, 0, 170); color: white; padding: 6px; border-radius: 4px;");
-  note_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  note_->hide();
-  noteTimer_.setSingleShot(true);
-  connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
-
-  // The picture's context menu; the keys work anywhere in the window.
+void TForm1::AddContextMenu() {
   Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
   save_ = AddAction(tr("Zapisz obraz\u2026"), QKeySequence::keyBindings(QKeySequence::Save), [this] { SaveAs(); });
   copy_ = AddAction(tr("Kopiuj obraz"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this] { CopyPicture(); });
@@ -120,22 +142,6 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
                          "Upuszczony plik PNG z zapisanym widokiem otwiera ten widok")
                          .arg(KeyText(QKeySequence::ZoomIn), KeyText(QKeySequence::ZoomOut),
                               KeyText(QKeySequence::Back), KeyText(QKeySequence::Forward)));
-  connect(&movieExport_, &TMovieExport::Progress, this, [this](int frame, int frames) {
-    if (!movieProgress_) return;
-    movieProgress_->setValue(frame - 1);
-    movieProgress_->setLabelText(tr("Klatka %1 z %2").arg(frame).arg(frames));
-  });
-  connect(&movieExport_, &TMovieExport::Finished, this, [this](bool complete, const QString& failure) {
-    if (movieProgress_) movieProgress_->deleteLater();
-    if (!failure.isEmpty())
-      ShowException(Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + failure).toStdString()));
-    else if (complete)
-      ShowNote(tr("Film zapisany"));
-    UpdateActions();
-  });
-  for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) control->installEventFilter(this);
-  setAcceptDrops(true);
-  UpdateActions();
 }
 
 QAction* TForm1::AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run) {

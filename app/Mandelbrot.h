@@ -93,6 +93,9 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // The dialog that asks for a movie's views, frames, size and folder.
   void ExportMovie();
   void ShowNote(const QString& text);
+  void ConnectGestures();
+  // The picture's context menu; the keys work anywhere in the window.
+  void AddContextMenu();
   void AddPaletteMenu();
   QAction* AddAction(const QString& caption, const QList<QKeySequence>& keys, const std::function<void()>& run);
   void AddSeparator();
