@@ -12,10 +12,9 @@
 #endif
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 
-#include "Types.h"
+#include "Orbits.h"
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -94,21 +93,14 @@ inline TNum<A> NextRadius(const A& a, TNum<A> spread, TNum<A> absW, TNum<A> absN
   return a.Mul(a.Add(a.Add(grown, centre), rounding), a.Set(kMargin));
 }
 
-// The box, within the float range, as doubles.
-struct TDiscBounds {
-  double ReMin, ReMax, ImMin, ImMax;
-  explicit TDiscBounds(const TComplexRect& box)
-      : ReMin(std::max<double>(box.Cremin, -FLT_MAX)), ReMax(std::min<double>(box.Cremax, FLT_MAX)),
-        ImMin(std::max<double>(box.Cimmin, -FLT_MAX)), ImMax(std::min<double>(box.Cimmax, FLT_MAX)) {}
-
-  // Whether the closed disc D((wr, wi), r) lies strictly inside.
-  template <class A>
-  typename A::B Hold(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> r) const {
-    const TNum<A> reach = a.Mul(r, a.Set(kMargin));
-    return a.And(a.And(a.Gt(a.Sub(wr, a.Set(ReMin)), reach), a.Gt(a.Sub(a.Set(ReMax), wr), reach)),
-                 a.And(a.Gt(a.Sub(wi, a.Set(ImMin)), reach), a.Gt(a.Sub(a.Set(ImMax), wi), reach)));
-  }
-};
+// Whether the closed disc D((wr, wi), r) lies strictly inside the bounds,
+// those of the box within the float range (TBoxBounds::WithinFloats).
+template <class A>
+inline typename A::B Holds(const A& a, const TBoxBounds& bounds, TNum<A> wr, TNum<A> wi, TNum<A> r) {
+  const TNum<A> reach = a.Mul(r, a.Set(kMargin));
+  return a.And(a.And(a.Gt(a.Sub(wr, a.Set(bounds.ReMin)), reach), a.Gt(a.Sub(a.Set(bounds.ReMax), wr), reach)),
+               a.And(a.Gt(a.Sub(wi, a.Set(bounds.ImMin)), reach), a.Gt(a.Sub(a.Set(bounds.ImMax), wi), reach)));
+}
 
 // |(re, im)|.
 template <class A>
@@ -145,7 +137,7 @@ inline void SquarePlus(const A& a, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> c
 // shrunk by kMargin), or -1.
 template <int kPeriod, class A>
 inline TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A> wi, TNum<A> cr, TNum<A> ci,
-                             const TDiscBounds& bounds) {
+                             const TBoxBounds& bounds) {
   using T = TNum<A>;
   const T one = a.Set(1), half = a.Set(0.5);
   // The cycle w0, w1 (= w0 for period 1) and the double step of its last
@@ -171,10 +163,10 @@ inline TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A> wi,
   // (noise + gap) / (1 - growth) none does.
   T r = a.Div(a.Mul(a.Set(0.9), a.Sub(one, growth)), curve), radius = a.Set(-1);
   for (int k = 0; k < 4 && !a.AllFalse(todo); ++k, r = a.Mul(r, half)) {
-    auto closes = a.And(todo, a.And(bounds.Hold(a, wr, wi, r), a.Gt(a.Mul(r, a.Sub(one, growth)), a.Add(noise, gap))));
+    auto closes = a.And(todo, a.And(Holds(a, bounds, wr, wi, r), a.Gt(a.Mul(r, a.Sub(one, growth)), a.Add(noise, gap))));
     T next = NextRadius(a, a.Add(spread0, r), absW0, kPeriod == 2 ? absW1 : absWp, r);
     if constexpr (kPeriod == 2) {
-      closes = a.And(closes, bounds.Hold(a, w1r, w1i, next));
+      closes = a.And(closes, Holds(a, bounds, w1r, w1i, next));
       next = NextRadius(a, a.Add(spread1, next), absW1, absWp, next);
     }
     closes = a.And(closes, a.Le(a.Mul(a.Add(gap, next), a.Set(kMargin)), r));
@@ -192,7 +184,7 @@ inline TNum<A> CycleDisc(const A& a, typename A::B todo, TNum<A> wr, TNum<A> wi,
 // double, is within the reach stays in the box from there on. A reach below
 // 0 where there is no such disc.
 template <class A>
-inline void ClosedFormDisc(const A& a, TNum<A> cr, TNum<A> ci, const TDiscBounds& bounds, TNum<A>& wr,
+inline void ClosedFormDisc(const A& a, TNum<A> cr, TNum<A> ci, const TBoxBounds& bounds, TNum<A>& wr,
                                TNum<A>& wi, TNum<A>& reach) {
   using T = TNum<A>;
   const T one = a.Set(1), half = a.Set(0.5), four = a.Set(4);

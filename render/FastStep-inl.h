@@ -153,14 +153,7 @@ HWY_INLINE void Advance(D d, V& zr, V& zi, V re, V im, M active, std::uint64_t& 
   zi = nextZi;
 }
 
-// The box's bounds widened once, for broadcasts straight from memory.
-struct TBoxBounds {
-  double ReMin, ReMax, ImMin, ImMax;
-  explicit TBoxBounds(const TComplexRect& box)
-      : ReMin(box.Cremin), ReMax(box.Cremax), ImMin(box.Cimmin), ImMax(box.Cimmax) {}
-};
-
-// The lanes strictly inside the box; a NaN is outside.
+// The lanes strictly inside the box (TBoxBounds::Of); a NaN is outside.
 HWY_INLINE M Inside(D d, const TBoxBounds& box, V zr, V zi) {
   return hn::And(hn::And(hn::Gt(zr, hn::Set(d, box.ReMin)), hn::Lt(zr, hn::Set(d, box.ReMax))),
                  hn::And(hn::Gt(zi, hn::Set(d, box.ImMin)), hn::Lt(zi, hn::Set(d, box.ImMax))));

@@ -103,12 +103,10 @@ struct TCubic {
   }
 };
 
-// The box, within the float range, as doubles.
-struct TBounds : HWY_NAMESPACE::TDiscBounds {
-  using TDiscBounds::TDiscBounds;
-  // Whether the closed disc lies strictly inside.
-  bool Hold(TCentre w, double r) const { return TDiscBounds::Hold(TScalarArith{}, w.Re, w.Im, r); }
-};
+// Whether the closed disc about w lies strictly inside the bounds.
+bool Holds(const TBoxBounds& bounds, TCentre w, double r) {
+  return HWY_NAMESPACE::Holds(TScalarArith{}, bounds, w.Re, w.Im, r);
+}
 
 // The radius about `next` = map.Next(w) that holds the rounded step of every
 // float within r of w.
@@ -125,9 +123,9 @@ double Gap(TCentre a, TCentre b) { return HWY_NAMESPACE::Gap(TScalarArith{}, a.R
 // D_0. w[period] is f(w[period - 1]), absW[k] = |w[k]|; fills
 // radius[1 ... period].
 template <class Map>
-bool Closes(const Map& map, const TCentre* w, const double* absW, int period, const TBounds& bounds, double* radius) {
+bool Closes(const Map& map, const TCentre* w, const double* absW, int period, const TBoxBounds& bounds, double* radius) {
   for (int k = 0; k < period; ++k) {
-    if (!bounds.Hold(w[k], radius[k])) return false;
+    if (!Holds(bounds, w[k], radius[k])) return false;
     radius[k + 1] = NextRadius(map, w[k], absW[k], absW[k + 1], radius[k]);
   }
   return (Gap(w[period], w[0]) + radius[period]) * kMargin <= radius[0];
@@ -138,7 +136,7 @@ bool Closes(const Map& map, const TCentre* w, const double* absW, int period, co
 // (Reach < 0). Fills w[1 ... period] and `growth`, the bound on the modulus
 // of the cycle's multiplier.
 template <class Map>
-TTrapDisc TrapAbout(const Map& map, TCentre* w, int period, const TBounds& bounds, double& growth) {
+TTrapDisc TrapAbout(const Map& map, TCentre* w, int period, const TBoxBounds& bounds, double& growth) {
   // Over the cycle a disc of small radius r grows to about
   // noise + growth r + curve r^2, where noise is what a point grows to.
   double absW[kLongestCycle + 1];
@@ -174,7 +172,7 @@ constexpr double kNear = 0x1p-6;
 // f^period(z), `slope` and `curvature` its first two derivatives.
 template <class Map>
 TProof Trap(const Map& map, TOrbitPoint z, int period, TCentre image, TCentre slope, TCentre curvature,
-            const TBounds& bounds, TTrapDisc& trap) {
+            const TBoxBounds& bounds, TTrapDisc& trap) {
   const TCentre start{z.zr, z.zi};
   // The fixed point of f^period nearest the start, to second order: the
   // root d of g + g' d + g'' d^2 / 2 with g = f^period - id, and the slope
@@ -224,7 +222,7 @@ TProof Trap(const Map& map, TOrbitPoint z, int period, TCentre image, TCentre sl
 // The same for the map's orbit through z, from the cycle's length on.
 template <class Map>
 TProof Prove(const Map& map, TOrbitPoint z, const TComplexRect& box, TTrapDisc& trap) {
-  const TBounds bounds(box);
+  const TBoxBounds bounds = TBoxBounds::WithinFloats(box);
   const TCentre start{z.zr, z.zi};
   TCentre w = start, slope = {1, 0}, curvature = {0, 0};
   // The cycle's length: the double orbit's first close return.
@@ -233,7 +231,7 @@ TProof Prove(const Map& map, TOrbitPoint z, const TComplexRect& box, TTrapDisc& 
     curvature = Sum(Product(map.Curvature(w), Product(slope, slope)), Product(outer, curvature));
     slope = Product(slope, outer);
     w = map.Next(w);
-    if (!bounds.Hold(w, 0)) return TProof::Hopeless;
+    if (!Holds(bounds, w, 0)) return TProof::Hopeless;
     if (Norm(Difference(w, start)) < kNear * kNear)
       return Trap(map, z, period, w, slope, curvature, bounds, trap);
   }
@@ -244,7 +242,7 @@ TProof Prove(const Map& map, TOrbitPoint z, const TComplexRect& box, TTrapDisc& 
 
 TTrapDisc ClosedFormTrap(float re, float im, const TComplexRect& box) {
   TTrapDisc trap;
-  HWY_NAMESPACE::ClosedFormDisc(TScalarArith{}, re, im, HWY_NAMESPACE::TDiscBounds(box), trap.Re, trap.Im, trap.Reach);
+  HWY_NAMESPACE::ClosedFormDisc(TScalarArith{}, re, im, TBoxBounds::WithinFloats(box), trap.Re, trap.Im, trap.Reach);
   return trap;
 }
 

@@ -275,7 +275,7 @@ class TLaneStore {
   static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();  // equal to no point
   static constexpr double kNever = std::numeric_limits<double>::infinity();
   const TFastJob& job_;
-  const TBoxBounds box_{job_.Box};
+  const TBoxBounds box_ = TBoxBounds::Of(job_.Box);
   TOrbitSupply<Orbit, kCertify>& supply_;
   std::uint64_t& fallbacks_;
   TOrbitTally& interior_;

@@ -303,8 +303,8 @@ class TOrbitSupply {
   }
 
   const TFastJob& job_;
-  const TBoxBounds box_{job_.Box};
-  const TDiscBounds bounds_{job_.Box};
+  const TBoxBounds box_ = TBoxBounds::Of(job_.Box);
+  const TBoxBounds bounds_ = TBoxBounds::WithinFloats(job_.Box);
   TOrbitPool& pool_;
   std::uint64_t& fallbacks_;
   TOrbitTally& interior_;

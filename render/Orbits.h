@@ -2,6 +2,7 @@
 // reference: single-precision storage, extended-precision intermediates.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,6 +26,19 @@ constexpr std::int32_t kMaxSteps = std::numeric_limits<std::int32_t>::max();
 inline bool Inside(TOrbitPoint z, const TComplexRect& box) {
   return z.zr > box.Cremin && z.zr < box.Cremax && z.zi > box.Cimmin && z.zi < box.Cimmax;
 }
+
+// The box's bounds as doubles: as they are, for the same test as Inside;
+// or held within the float range, for discs that must hold finite floats only.
+struct TBoxBounds {
+  double ReMin, ReMax, ImMin, ImMax;
+
+  static TBoxBounds Of(const TComplexRect& box) { return {box.Cremin, box.Cremax, box.Cimmin, box.Cimmax}; }
+  static TBoxBounds WithinFloats(const TComplexRect& box) {
+    const double most = std::numeric_limits<float>::max();
+    return {std::max(double(box.Cremin), -most), std::min(double(box.Cremax), most),
+            std::max(double(box.Cimmin), -most), std::min(double(box.Cimmax), most)};
+  }
+};
 
 // z <- z^2 + c with c the sample, starting at 0.
 struct TMandelbrotOrbit {
