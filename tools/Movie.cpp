@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -11,7 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -25,17 +23,6 @@
 namespace wirolot {
 
 namespace {
-
-// Plain decimal digits making a number from lo to hi.
-bool ParseNumber(std::string_view text, int lo, int hi, int& value) {
-  int n = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, n);
-  if (text.empty() || text[0] == '-' || text[0] == '+' || error != std::errc() || stop != end || n < lo || n > hi)
-    return false;
-  value = n;
-  return true;
-}
 
 std::string Duration(double seconds) {
   const long s = std::lround(seconds);
@@ -107,101 +94,60 @@ std::string FolderProblem(const std::string& folder) {
   return "";
 }
 
+// Makes the movie `o` asks for in `movie`. Empty if it could, and its frames
+// can be written; otherwise why not.
+std::string MakeMovie(const TOptions& o, std::optional<TMovie>& movie) {
+  if (o.Video)
+    if (const std::string problem = TVideo::Problem(*o.Video); !problem.empty()) return problem;
+  try {
+    std::vector<TView> views;
+    for (const std::string& key : o.Keys) views.push_back(ReadView(key));
+    const int width = o.Width ? o.Width : views[0].Width, height = o.Width ? o.Height : views[0].Height;
+    movie.emplace(views, o.Keys, o.Frames, width, height);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  if (o.Last > o.Frames)
+    return "--frame-range " + std::to_string(o.First) + "-" + std::to_string(o.Last) + " goes past the " +
+           std::to_string(o.Frames) + " frames";
+  return FolderProblem(o.Out);
+}
+
+// Frames o.First to `last` into o.Out, those already there kept, each handed
+// on to the video if one is asked for; counts those drawn in `drawn`. Returns
+// whether all are there and the video is made, false once a stop was requested.
+bool DrawFrames(const TMovie& movie, const TOptions& o, int last, TInterrupts& interrupts,
+                TMovieProgress& progress, int& drawn) {
+  std::unique_ptr<TVideo> encoder;
+  if (o.Video) encoder = std::make_unique<TVideo>(*o.Video, o.Fps, interrupts);
+  int number = o.First;
+  for (; number <= last && !interrupts.Token().stop_requested(); ++number) {
+    const TView view = movie.FrameView(number);
+    const std::string file = o.Out + "/" + FrameFileName(number);
+    progress.Begin(number);
+    const bool kept = HoldsFrame(file, view);
+    if (!kept) {
+      const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
+      if (!WritePicture(view, params, file, o.Engine, interrupts, progress, false)) break;
+      ++drawn;
+    }
+    progress.Done(!kept);
+    if (encoder) encoder->Add(file);
+  }
+  return number > last && (!encoder || encoder->Finish());
+}
+
 }  // namespace
 
-int RunMovie(int argc, char** argv, TInterrupts& interrupts) {
-  std::vector<std::string> keys;
-  int frames = 0, width = 0, height = 0, fps = 30, first = 1, last = 0;
-  bool reference = false, optionsEnded = false;
-  std::string out = ".";
-  std::optional<std::string> video;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (optionsEnded || !arg.starts_with("--")) {
-      keys.emplace_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg == "--movie") {
-    } else if (arg == "--reference") {
-      reference = true;
-    } else if (arg == "--frames" || arg == "--size" || arg == "--out" || arg == "--video" || arg == "--fps" ||
-               arg == "--frame-range") {
-      if (i + 1 == argc) return UsageError(std::string(arg) + " needs a value");
-      const std::string value = argv[++i];
-      const std::size_t dash = value.find('-');
-      if (arg == "--out") {
-        out = value;
-      } else if (arg == "--video") {
-        video = value;
-      } else if (arg == "--size") {
-        if (!ParseSize(value, width, height))
-          return UsageError("bad size '" + value + "' (expected WxH, each 1 to 65535, e.g. 487x409)");
-      } else if (arg == "--frames") {
-        if (!ParseNumber(value, 1, kMaxFrames, frames))
-          return UsageError("bad frame count '" + value + "' (expected a whole number up to " +
-                            std::to_string(kMaxFrames) + ")");
-      } else if (arg == "--fps") {
-        if (!ParseNumber(value, 1, 1000, fps)) return UsageError("bad frame rate '" + value + "' (expected 1 to 1000)");
-      } else if (dash == std::string::npos || !ParseNumber(value.substr(0, dash), 1, kMaxFrames, first) ||
-                 !ParseNumber(value.substr(dash + 1), first, kMaxFrames, last)) {
-        return UsageError("bad frame range '" + value + "' (expected A-B, 1 <= A <= B, e.g. 1-100)");
-      }
-    } else if (arg == "--julia" || arg == "--from") {
-      return UsageError("--movie takes the command and the views from its keyframes; give no " + std::string(arg));
-    } else {
-      return UsageError("unknown option '" + std::string(arg) + "'");
-    }
-  }
-  if (keys.size() < 2) return UsageError("--movie needs two keyframes or more (got " + std::to_string(keys.size()) + ")");
-  if (frames == 0) return UsageError("--movie needs --frames N");
-  if (video && last > 0) return UsageError("--video makes the whole movie; give it without --frame-range");
-  if (video)
-    if (const std::string problem = TVideo::Problem(*video); !problem.empty()) return Failure(2, problem);
-
-  std::vector<TView> views;
-  try {
-    for (const std::string& key : keys) views.push_back(ReadView(key));
-  } catch (const EPngViewError& e) {
-    return Failure(2, e.what());
-  }
-  if (!width) {
-    width = views[0].Width;
-    height = views[0].Height;
-  }
+int RunMovie(const TOptions& options, TInterrupts& interrupts) {
   std::optional<TMovie> movie;
-  try {
-    movie.emplace(views, keys, frames, width, height);
-  } catch (const EMovieError& e) {
-    return Failure(2, e.what());
-  }
-  if (last == 0) last = frames;
-  if (last > frames)
-    return Failure(2, "--frame-range " + std::to_string(first) + "-" + std::to_string(last) + " goes past the " +
-                          std::to_string(frames) + " frames");
-  if (const std::string problem = FolderProblem(out); !problem.empty()) return Failure(2, problem);
-
-  const TEngine engine = reference ? TEngine::Reference : TEngine::Fast;
-  TMovieProgress progress(isatty(STDERR_FILENO), frames, last - first + 1);
+  if (const std::string problem = MakeMovie(options, movie); !problem.empty()) return Failure(2, problem);
+  const int first = options.First, last = options.Last ? options.Last : options.Frames;
+  TMovieProgress progress(isatty(STDERR_FILENO), options.Frames, last - first + 1);
   int drawn = 0;
   bool complete = false;
   try {
-    std::unique_ptr<TVideo> encoder;
-    if (video) encoder = std::make_unique<TVideo>(*video, fps, interrupts);
-    int number = first;
-    for (; number <= last && !interrupts.Token().stop_requested(); ++number) {
-      const TView view = movie->FrameView(number);
-      const std::string file = out + "/" + FrameFileName(number);
-      progress.Begin(number);
-      const bool kept = HoldsFrame(file, view);
-      if (!kept) {
-        const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
-        if (!WritePicture(view, params, file, engine, interrupts, progress, false)) break;
-        ++drawn;
-      }
-      progress.Done(!kept);
-      if (encoder) encoder->Add(file);
-    }
-    complete = number > last && (!encoder || encoder->Finish());
+    complete = DrawFrames(*movie, options, last, interrupts, progress, drawn);
   } catch (const std::exception& e) {
     if (!interrupts.Token().stop_requested()) {
       progress.End();
@@ -209,11 +155,12 @@ int RunMovie(int argc, char** argv, TInterrupts& interrupts) {
     }
   }
   progress.End();
+  const std::string& out = options.Out;
   if (!complete)
     return Failure(1, "interrupted; the frames in '" + out + "' are complete, and the same command draws the rest");
   if (isatty(STDERR_FILENO))
     std::fprintf(stderr, "frames %d to %d in '%s': %d drawn, %d already there%s\n", first, last, out.c_str(), drawn,
-                 last - first + 1 - drawn, video ? (", video '" + *video + "'").c_str() : "");
+                 last - first + 1 - drawn, options.Video ? (", video '" + *options.Video + "'").c_str() : "");
   return 0;
 }
 

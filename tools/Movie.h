@@ -3,10 +3,11 @@
 #pragma once
 
 #include "Interrupts.h"
+#include "Options.h"
 
 namespace wirolot {
 
-// Runs the movie mode from wirolot-render's arguments; returns the exit status.
-int RunMovie(int argc, char** argv, TInterrupts& interrupts);
+// Draws the movie `options` ask for; returns the exit status.
+int RunMovie(const TOptions& options, TInterrupts& interrupts);
 
 }  // namespace wirolot
