@@ -185,9 +185,7 @@ TEST(Colouring, CountSurfaceRecolours) {
   DrawMandelbrot(counts, texts, sink);
   EXPECT_TRUE(shown.Pixels() == testing::StraightRender(false, texts, 50, 40).Pixels);
   counts.Recolour(fire);
-  TColouringSurface stage(direct, fire, 31);
-  DrawMandelbrot(stage, texts, sink);
-  stage.Finish();
+  DrawRows(TOrbitKind::Mandelbrot, fire, direct, ConvertTexts(texts), sink);
   EXPECT_TRUE(shown.Pixels() == direct.Pixels());
 
   TBitmapSurface stopped(50, 40);
