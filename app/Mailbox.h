@@ -9,19 +9,29 @@
 #include <mutex>
 #include <utility>
 
+// Arrived, emitted on any thread, reaches the receivers on theirs.
+class TWake : public QObject {
+  Q_OBJECT
+
+ signals:
+  void Arrived();
+};
+
 template <class TState>
 class TMailbox {
  public:
   // `deliver` runs on `receiver`'s thread after changes; it is dropped with
   // the receiver.
-  TMailbox(QObject* receiver, std::function<void()> deliver) : receiver_(receiver), deliver_(std::move(deliver)) {}
+  TMailbox(QObject* receiver, std::function<void()> deliver) {
+    QObject::connect(&wake_, &TWake::Arrived, receiver, std::move(deliver), Qt::QueuedConnection);
+  }
 
   // Worker side.
   template <class Change>
   void Post(Change&& change) {
     std::lock_guard lock(mutex_);
     change(state_);
-    if (!std::exchange(wakePosted_, true)) QMetaObject::invokeMethod(receiver_, deliver_, Qt::QueuedConnection);
+    if (!std::exchange(wakePosted_, true)) emit wake_.Arrived();
   }
 
   // Receiver side: the state, a fresh one left in its place.
@@ -32,8 +42,7 @@ class TMailbox {
   }
 
  private:
-  QObject* const receiver_;
-  const std::function<void()> deliver_;
+  TWake wake_;
   std::mutex mutex_;
   TState state_{};
   bool wakePosted_ = false;
