@@ -29,9 +29,8 @@ constexpr TOrbitKind kM = TOrbitKind::Mandelbrot, kJ = TOrbitKind::Julia;
 // spreads most.
 TEST(InteriorProof, StepBoundCoversEveryFloat) {
   const struct { TOrbitKind Kind; float Re, Im; double Wr, Wi, R; } cases[] = {  // sample, disc
-      {kM, -0.3f, 0.4f, -0.1234567, 0.3456789, 0}, {kM, -0.75f, 0.1f, -0.5, 0.05, 0.01},
-      {kM, 0.25f, 0, 0.4999, 1e-9, 0.02},          {kM, 2.5f, -1.5f, 1.7, -1.9, 1e-4},
-      {kM, 1e-40f, -3e-39f, 2e-40, 1e-39, 0},      {kJ, 0, 0, -0.7, 0.9, 1e-5},
+      {kM, -0.3f, 0.4f, -0.1234567, 0.3456789, 0}, {kM, -0.75f, 0.1f, -0.5, 0.05, 0.01}, {kM, 0.25f, 0, 0.4999, 1e-9, 0.02},
+      {kM, 2.5f, -1.5f, 1.7, -1.9, 1e-4},          {kM, 1e-40f, -3e-39f, 2e-40, 1e-39, 0}, {kJ, 0, 0, -0.7, 0.9, 1e-5},
       {kJ, 0, 0, 1e-38, 2e-38, 0},                 {kJ, 0, 0, 0.3, 0.3, 0.05}};
   for (const auto& c : cases) {
     double nextRe, nextIm;
@@ -51,10 +50,12 @@ TEST(InteriorProof, StepBoundCoversEveryFloat) {
 // way or in closed form, within that many steps; the others must leave the
 // box, after lingering near a barely repelling cycle (seahorse valley, the
 // cusp, roots of bulbs, Julia's fixed point 0), rounding onto an edge moved
-// to EdgeAt or starting near an attracting fixed point that an edge cuts
-// close, and no proof or trap disc may catch them on the way. Floats on the
-// rim of every disc found must stay in the box. Edges are numbered Cremin
-// ... Cimmax; Re, Im is the sample.
+// to EdgeAt, starting near an attracting fixed point that an edge cuts close
+// or just beyond the reach of its disc, or stepping from the rim of a disc
+// that would not close (near the cusp) past an edge just beyond it; and no
+// proof or trap disc may catch them on the way. Floats on the rim of every
+// disc found must stay in the box. Edges are numbered Cremin ... Cimmax; Re,
+// Im is the sample.
 const struct TOrbitCase { TOrbitKind Kind; float Re, Im; TOrbitPoint Start; int Within, Edge = -1; float EdgeAt = 0; }
 kOrbits[] = {
     {kM, -0.750006557f, 0.00310393237f, {0, 0}, 0}, {kM, -0.750000596f, 0.00177409768f, {0, 0}, 0},
@@ -64,10 +65,11 @@ kOrbits[] = {
     {kM, -0.739998281f, 0, {-0.494986564f, 0}, 0, 0, -0.494986594f},
     {kM, -0.2f, 0.3f, {-0.204858005f, 0.213075995f}, 0, 3, 0.213311002f},
     {kM, -0.2f, 0.3f, {-0.213857993f, 0.212761f}, 0, 3, 0.216410995f},
+    {kM, 0.250017464f, 1.32754997e-06f, {0.500095427f, 0.00417653378f}, 0, 1, 0.500095487f},
     {kJ, 0, 0, {1e-30f, -2e-30f}, 0},   {kJ, 0, 0, {0.1f, 0.1f}, 0},           {kM, -0.2f, 0.3f, {0, 0}, 40},
     {kM, -1.0f, 0.05f, {0, 0}, 60},     {kM, 0.2499f, 0, {0, 0}, 20000},       {kM, -0.749f, 0, {0, 0}, 20000},
     {kM, -1.249f, 0, {0, 0}, 20000},    {kM, -0.745f, 0.001f, {0, 0}, 1000},   {kM, -0.12f, 0.75f, {0, 0}, 80},
-    {kM, -1.7549f, 0, {0, 0}, 60},      {kM, -0.1249f, 0.65f, {0, 0}, 2000},
+    {kM, -1.7549f, 0, {0, 0}, 60},      {kM, -0.1249f, 0.65f, {0, 0}, 2000},   {kM, 0, 0, {1.01f, 0}, 0},
 };
 
 TEST(InteriorProof, CatchesOnlyOrbitsThatStay) {
