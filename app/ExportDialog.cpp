@@ -45,24 +45,12 @@ TExportDialog::TExportDialog(const TView& view, QWidget* parent) : QDialog(paren
   Supersample->setRange(1, kMaxSupersample);
   Supersample->setValue(view.Colouring.Supersample);
   Palette = new QComboBox(this);
-  bool builtIn = false;
-  for (const TBuiltInPalette& p : BuiltInPalettes()) {
-    Palette->addItem(p.Colours.empty() ? tr("kolory licznik\u00f3w") : QString(p.Name));
-    palettes_.push_back(p.Colours);
-    if (p.Colours == view.Colouring.Palette) {
-      Palette->setCurrentIndex(Palette->count() - 1);
-      builtIn = true;
-    }
-  }
-  if (!builtIn) {
-    Palette->addItem(tr("bie\u017c\u0105ca (z pliku)"));
-    palettes_.push_back(view.Colouring.Palette);
-    Palette->setCurrentIndex(Palette->count() - 1);
-  }
+  AddPalettes(view.Colouring.Palette);
   File = new QLineEdit(QDir::current().filePath("wirolot.png"), this);
   auto* browse = new QPushButton(tr("Wybierz\u2026"), this);
   connect(browse, &QPushButton::clicked, this, [this] {
-    const QString file = QFileDialog::getSaveFileName(this, "Eksport obrazu", File->text(), "Obrazy PNG (*.png)");
+    const QString file =
+        QFileDialog::getSaveFileName(this, tr("Eksport obrazu"), File->text(), tr("Obrazy PNG (*.png)"));
     if (!file.isEmpty()) File->setText(file);
   });
   Progress = new QProgressBar(this);
@@ -76,6 +64,27 @@ TExportDialog::TExportDialog(const TView& view, QWidget* parent) : QDialog(paren
   connect(Width, &QSpinBox::valueChanged, this, [this] { Keep(true); });
   connect(Height, &QSpinBox::valueChanged, this, [this] { Keep(false); });
 
+  Arrange(browse);
+}
+
+void TExportDialog::AddPalettes(const std::vector<TColor>& current) {
+  bool builtIn = false;
+  for (const TBuiltInPalette& p : BuiltInPalettes()) {
+    Palette->addItem(p.Colours.empty() ? tr("kolory licznik\u00f3w") : QString(p.Name));
+    palettes_.push_back(p.Colours);
+    if (p.Colours == current) {
+      Palette->setCurrentIndex(Palette->count() - 1);
+      builtIn = true;
+    }
+  }
+  if (!builtIn) {
+    Palette->addItem(tr("bie\u017c\u0105ca (z pliku)"));
+    palettes_.push_back(current);
+    Palette->setCurrentIndex(Palette->count() - 1);
+  }
+}
+
+void TExportDialog::Arrange(QPushButton* browse) {
   auto* form = new QFormLayout;
   auto* size = new QHBoxLayout;
   size->addWidget(Width);

@@ -60,6 +60,9 @@ class TExportDialog : public QDialog {
   };
   class TSink;
 
+  // The built-in palettes to choose from, and `current` too if it is none of them.
+  void AddPalettes(const std::vector<wirolot::TColor>& current);
+  void Arrange(QPushButton* browse);
   void Keep(bool widthChanged);
   // The choices open to change, or not while an export runs.
   void SetChoosing(bool on);

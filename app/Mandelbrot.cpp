@@ -425,7 +425,7 @@ bool TForm1::StartMovie(const TMovieRequest& request) {
   std::vector<std::string> names;
   for (std::size_t index : {request.From, request.To}) {
     keys.push_back(history_.At(index));
-    names.push_back("widok " + std::to_string(index + 1));
+    names.push_back(tr("widok %1").arg(index + 1).toStdString());
   }
   try {
     TMovie movie(keys, names, request.Frames, request.Width, request.Height);
