@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -19,7 +18,6 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 
 #include "Colouring.h"
@@ -433,8 +431,7 @@ class TWindowTest : public QObject {
   // counts' own colours give the picture back as it was. Save keeps the
   // colouring, a drop and the history bring it back. A palette file that
   // cannot be read is refused in a message box. A movie takes the colouring of
-  // its first view. Also run on a screen scaled to 200 %, where it prints how
-  // long colouring the 974 x 818 picture anew takes.
+  // its first view. Also run on a screen scaled to 200 %.
   void palettes() {
     const TParamTexts texts = {"-2.1", "0.9", "-1.3", "1.2", "-2.5", "2.4", "-1.9", "1.8", "30"};
     SetTexts(texts);
@@ -445,13 +442,8 @@ class TWindowTest : public QObject {
     const TColouring fire{*BuiltInPalette("fire")};
     std::vector<TColor> fiery;
     for (TColor p : counts) fiery.push_back(p ? TColourMap(fire, 31)(std::int32_t(p / 4112)) : 0);
-    QElapsedTimer timer;
-    timer.start();
     f->ChoosePalette(fire.Palette);
-    const qint64 recoloured = timer.nsecsElapsed();
     QVERIFY(!f->Passes().Running() && Picture() == fiery);
-    std::printf("palette chosen: %dx%d picture coloured anew in %.1f ms\n", bitmap.width(), bitmap.height(),
-                double(recoloured) / 1e6);
 
     QTemporaryDir folder;
     const QString file = folder.filePath("fire.png");

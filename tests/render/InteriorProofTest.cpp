@@ -85,6 +85,14 @@ TEST(InteriorProof, CatchesOnlyOrbitsThatStay) {
       TTrapDisc trap;
       caught = caught || ProveTrapped(row.Kind, z, row.Re, row.Im, box, trap) == TProof::Trapped;
       ASSERT_FALSE(caught && !row.Within) << row.Re << " " << row.Im << " step " << n;
+      // The chain of StepBound discs from a disc found (sqrt(Reach), widened by
+      // the proof's margin) comes back into it within rounding.
+      double wr = trap.Re, wi = trap.Im, r = std::sqrt(trap.Reach) * (1 + 0x1p-40), out = 1;
+      for (int p = 0; p < 64 && out > 0 && trap.Reach >= 0; ++p) {
+        r = StepBound(row.Kind, wr, wi, r, row.Re, row.Im, wr, wi);
+        out = std::abs(wr - trap.Re) + std::abs(wi - trap.Im) + r - std::sqrt(trap.Reach) * (1 + 0x1p-45);
+      }
+      ASSERT_TRUE(trap.Reach < 0 || out <= 0) << row.Re << " " << row.Im << " step " << n;
       if (trap.Reach >= 0 && traps.size() < 64) traps.push_back(trap);
     }
     // Caught in time, or left the box.
