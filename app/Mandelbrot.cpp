@@ -2,14 +2,8 @@
 
 #include <QActionGroup>
 #include <QClipboard>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -376,46 +370,10 @@ void TForm1::OpenPicture(const QString& file) {
 
 void TForm1::ExportMovie() {
   if (!exportMovie_->isEnabled()) return;
-  auto* dialog = new QDialog(this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setWindowTitle(tr("Eksport filmu"));
-  auto* form = new QFormLayout(dialog);
-  const auto spin = [dialog](const char* name, int lo, int hi, int value) {
-    auto* box = new QSpinBox(dialog);
-    box->setObjectName(name);
-    box->setRange(lo, hi);
-    box->setValue(value);
-    return box;
-  };
-  const int views = int(history_.Size());
   const QSize size = Image1->HasCanvas() ? Image1->CanvasSize() : QSize(487, 409);
-  QSpinBox *from = spin("fromView", 1, views, 1), *to = spin("toView", 1, views, int(history_.Current()) + 1),
-           *frames = spin("frames", 2, kMaxFrames, 300), *width = spin("width", 1, kMaxSide, size.width()),
-           *height = spin("height", 1, kMaxSide, size.height());
-  auto* folder = new QLineEdit(QDir::home().filePath("wirolot-film"), dialog);
-  folder->setObjectName("folder");
-  auto* browse = new QPushButton(tr("Wybierz\u2026"), dialog);
-  connect(browse, &QPushButton::clicked, dialog, [dialog, folder] {
-    const QString chosen = QFileDialog::getExistingDirectory(dialog, tr("Folder"), folder->text());
-    if (!chosen.isEmpty()) folder->setText(chosen);
-  });
-  auto* folderRow = new QHBoxLayout;
-  folderRow->addWidget(folder);
-  folderRow->addWidget(browse);
-  form->addRow(tr("Od widoku (1 = pierwszy):"), from);
-  form->addRow(tr("Do widoku:"), to);
-  form->addRow(tr("Klatki:"), frames);
-  form->addRow(tr("Szeroko\u015b\u0107:"), width);
-  form->addRow(tr("Wysoko\u015b\u0107:"), height);
-  form->addRow(tr("Folder:"), folderRow);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-  form->addRow(buttons);
-  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-  connect(buttons, &QDialogButtonBox::accepted, dialog, [=, this] {
-    if (StartMovie({std::size_t(from->value() - 1), std::size_t(to->value() - 1), frames->value(), width->value(),
-                    height->value(), folder->text()}))
-      dialog->accept();
-  });
+  auto* dialog = new TMovieDialog(this, int(history_.Size()), int(history_.Current()), size,
+                                  [this](const TMovieRequest& request) { return StartMovie(request); });
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->open();
 }
 

@@ -14,6 +14,7 @@
 
 #include "ColourSurfaces.h"
 #include "ExportDialog.h"
+#include "MovieDialog.h"
 #include "MovieExport.h"
 #include "Orbits.h"
 #include "PassWorker.h"
@@ -42,13 +43,8 @@ class TForm1 : public TForm, public Ui::TForm1 {
   // Fills the fields from the view a PNG file holds and draws it; a file
   // without a view is refused in a message box.
   void OpenPicture(const QString& file);
-  // A movie through two views of the history, counted from 0, drawn into
-  // `folder` in the background; a failure to start is shown in a message box.
-  struct TMovieRequest {
-    std::size_t From, To;
-    int Frames, Width, Height;
-    QString Folder;
-  };
+  // A movie through two views of the history drawn into its folder in the
+  // background; a failure to start is shown in a message box.
   bool StartMovie(const TMovieRequest& request);
   TMovieExport& MovieExport() { return movieExport_; }
   // The note shown over the picture; empty when none is.
