@@ -11,7 +11,6 @@
 #include <cmath>
 
 #include "Colouring.h"
-#include "Convert.h"
 #include "PngPicture.h"
 #include "SaveFile.h"
 
@@ -149,9 +148,8 @@ void TExportDialog::Start() {
     bool written = false;
     QString error;
     try {
-      const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
       written = SaveFile(file, [&](const TPngStreamSurface::TWriter& write) {
-        return DrawPng(view, params, write, sink, TEngine::Fast, stop) == TPassEnd::Complete;
+        return DrawPng(view, write, sink, TEngine::Fast, stop) == TPassEnd::Complete;
       });
     } catch (const std::exception& failure) {
       error = QString::fromUtf8(failure.what());

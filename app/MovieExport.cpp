@@ -53,9 +53,8 @@ void TMovieExport::Run(std::stop_token stop, const TMovie& movie, const QString&
       const TView view = movie.FrameView(number);
       const QString file = QDir(folder).filePath(QString::fromStdString(FrameFileName(number)));
       if (HoldsFrame(QFile::encodeName(file).toStdString(), view)) continue;
-      const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
       if (!SaveFile(file, [&](const TPngStreamSurface::TWriter& write) {
-            return DrawPng(view, params, write, noProgress, TEngine::Fast, stop) == TPassEnd::Complete;
+            return DrawPng(view, write, noProgress, TEngine::Fast, stop) == TPassEnd::Complete;
           }))
         break;
     }

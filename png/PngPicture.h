@@ -14,11 +14,12 @@
 
 namespace wirolot {
 
-// Draws the view, whose texts convert to `params`, into a PNG handed to
-// `write`. Complete: the PNG is written in full; Stopped: `stop` came first
-// and the PNG is incomplete. Raises what the writer or the encoder raised,
-// and EPngViewError for a view that cannot be stored.
-TPassEnd DrawPng(const TView& view, const TRenderParams& params, const TPngStreamSurface::TWriter& write,
-                 IProgressSink& sink, TEngine engine, std::stop_token stop);
+// Draws the view into a PNG handed to `write`. Complete: the PNG is written
+// in full; Stopped: `stop` came first and the PNG is incomplete. Raises what
+// the writer or the encoder raised, EConvertError for a text that does not
+// convert (before anything is written), and EPngViewError for a view that
+// cannot be stored.
+TPassEnd DrawPng(const TView& view, const TPngStreamSurface::TWriter& write, IProgressSink& sink, TEngine engine,
+                 std::stop_token stop);
 
 }  // namespace wirolot

@@ -14,7 +14,6 @@
 
 #include <unistd.h>
 
-#include "Convert.h"
 #include "Messages.h"
 #include "MovieFrames.h"
 #include "Video.h"
@@ -127,8 +126,7 @@ bool DrawFrames(const TMovie& movie, const TOptions& o, int last, TInterrupts& i
     progress.Begin(number);
     const bool kept = HoldsFrame(file, view);
     if (!kept) {
-      const TRenderParams params = ConvertTexts(view.Texts, view.DecimalSeparator);
-      if (!WritePicture(view, params, file, o.Engine, interrupts, progress, false)) break;
+      if (!WritePicture(view, file, o.Engine, interrupts, progress, false)) break;
       ++drawn;
     }
     progress.Done(!kept);

@@ -69,10 +69,9 @@ TView ViewOf(const TOptions& o) {
 
 int RunPicture(const TOptions& options, TInterrupts& interrupts) {
   TView view;
-  TRenderParams params;
   try {
     view = ViewOf(options);
-    params = ConvertTexts(view.Texts, view.DecimalSeparator);
+    ConvertTexts(view.Texts, view.DecimalSeparator);  // a text that does not convert is bad input, before any file
   } catch (const EUsageError& e) {
     return UsageError(e.what());
   } catch (const Exception& e) {
@@ -85,7 +84,7 @@ int RunPicture(const TOptions& options, TInterrupts& interrupts) {
   TTerminalProgress progress(isatty(STDERR_FILENO));
   bool written = false;
   try {
-    written = WritePicture(view, params, out, options.Engine, interrupts, progress);
+    written = WritePicture(view, out, options.Engine, interrupts, progress);
   } catch (const std::exception& e) {
     if (!interrupts.Token().stop_requested()) {
       progress.End();

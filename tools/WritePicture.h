@@ -11,11 +11,10 @@
 
 namespace wirolot {
 
-// Draws `view`, whose texts convert to `params`, into `out` ("-": standard
-// output). Returns whether the file was committed, false once a stop was
+// Draws `view` into `out` ("-": standard output). Returns whether the file was committed, false once a stop was
 // requested; raises what kept the file from being written. `settles` as for
 // TOutputFile::Commit.
-bool WritePicture(const TView& view, const TRenderParams& params, const std::string& out, TEngine engine,
+bool WritePicture(const TView& view, const std::string& out, TEngine engine,
                   TInterrupts& interrupts, IProgressSink& progress, bool settles = true);
 
 }  // namespace wirolot

@@ -41,7 +41,7 @@ QString AccessibleName(QObject* control) {
 bool HoldsPng(const QString& file, const TView& view) {
   std::string expected;
   struct : IProgressSink { void SetPosition(int) override {} } sink;
-  DrawPng(view, ConvertTexts(view.Texts, view.DecimalSeparator), [&](const std::uint8_t* data, std::size_t size) {
+  DrawPng(view, [&](const std::uint8_t* data, std::size_t size) {
     expected.append(reinterpret_cast<const char*>(data), size); }, sink, TEngine::Reference, {});
   QFile read(file);
   return read.open(QIODevice::ReadOnly) && read.readAll().toStdString() == expected;
