@@ -42,8 +42,11 @@ QString DraggedFile(const QMimeData* data) {
 QString Quoted(const QString& file) { return QString::fromUtf8("\u201e%1\u201d").arg(file); }
 
 // A message box: what failed, and why.
+void ShowFailure(const QString& what, const QString& why) {
+  ShowException(Exception((what + '\n' + why).toStdString()));
+}
 void ShowFailure(const QString& what, const std::exception& why) {
-  ShowException(Exception((what + '\n' + QString::fromStdString(why.what())).toStdString()));
+  ShowFailure(what, QString::fromStdString(why.what()));
 }
 }  // namespace
 
@@ -76,7 +79,7 @@ TForm1::TForm1(QWidget* owner) : TForm(owner) {
   connect(&movieExport_, &TMovieExport::Finished, this, [this](bool complete, const QString& failure) {
     if (movieProgress_) movieProgress_->deleteLater();
     if (!failure.isEmpty())
-      ShowException(Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + failure).toStdString()));
+      ShowFailure(tr("Nie mo\u017cna wyeksportowa\u0107 filmu."), failure);
     else if (complete)
       ShowNote(tr("Film zapisany"));
     UpdateActions();
@@ -196,8 +199,7 @@ void TForm1::ExportPicture() {
       if (written)
         ShowNote(tr("Zapisano %1").arg(Quoted(file)));
       else if (!error.isEmpty())
-        ShowException(Exception((tr("Nie mo\u017cna zapisa\u0107 obrazu w %1.").arg(Quoted(file)) + '\n' + error)
-                                    .toStdString()));
+        ShowFailure(tr("Nie mo\u017cna zapisa\u0107 obrazu w %1.").arg(Quoted(file)), error);
     });
   }
   export_->show();
@@ -391,8 +393,7 @@ bool TForm1::StartMovie(const TMovieRequest& request) {
       throw Exception(tr("Nie mo\u017cna utworzy\u0107 folderu %1.").arg(Quoted(request.Folder)).toStdString());
     movieExport_.Start(std::move(movie), request.Folder);
   } catch (const std::exception& failure) {
-    ShowException(
-        Exception((tr("Nie mo\u017cna wyeksportowa\u0107 filmu.") + '\n' + QString::fromStdString(failure.what())).toStdString()));
+    ShowFailure(tr("Nie mo\u017cna wyeksportowa\u0107 filmu."), failure);
     return false;
   }
   movieProgress_ = new QProgressDialog(tr("Klatka 1 z %1").arg(request.Frames), tr("Anuluj"), 0,
