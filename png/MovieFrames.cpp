@@ -11,8 +11,6 @@ namespace wirolot {
 
 namespace {
 
-std::string CommandName(TOrbitKind command) { return command == TOrbitKind::Julia ? "Julia" : "Mandelbrot"; }
-
 std::string Quoted(const std::string& name) { return "'" + name + "'"; }
 
 std::vector<TRenderParams> Converted(const std::vector<TView>& keys, const std::vector<std::string>& names) {

@@ -28,7 +28,6 @@ constexpr const char* kKeyNames[kKeys] = {
     "Wirolot Csample",       "Wirolot Command",       "Wirolot Decimal Separator", "Wirolot Size",
     "Wirolot Palette",       "Wirolot Period",        "Wirolot Offset",        "Wirolot Inside",
     "Wirolot Supersample"};
-constexpr const char* kCommandNames[2] = {"Mandelbrot", "Julia"};
 
 // Limits that a stored view never comes near.
 constexpr std::size_t kMaxTextBytes = 4096;
@@ -109,9 +108,9 @@ TView ViewOf(const std::vector<TPngText>& chunks, const std::string& name) {
 
   TView view;
   for (std::size_t t = 0; t < view.Texts.size(); ++t) view.Texts[t] = *values[t];
-  if (*values[kCommandKey] == kCommandNames[1])
+  if (*values[kCommandKey] == CommandName(TOrbitKind::Julia))
     view.Command = TOrbitKind::Julia;
-  else if (*values[kCommandKey] != kCommandNames[0])
+  else if (*values[kCommandKey] != CommandName(TOrbitKind::Mandelbrot))
     throw refuse("'" + std::string(kKeyNames[kCommandKey]) + "' is neither Mandelbrot nor Julia");
   view.DecimalSeparator = *values[kSeparatorKey];
   if (!ParseSize(*values[kSizeKey], view.Width, view.Height))
@@ -238,7 +237,7 @@ std::string ViewProblem(const TView& view) {
 std::vector<TPngText> ViewChunks(const TView& view) {
   std::vector<TPngText> chunks = {
       {"Software", "Wirolot " WIROLOT_VERSION, false},
-      {kKeyNames[kCommandKey], kCommandNames[view.Command == TOrbitKind::Julia], false},
+      {kKeyNames[kCommandKey], CommandName(view.Command), false},
   };
   for (std::size_t t = 0; t < view.Texts.size(); ++t) chunks.push_back({kKeyNames[t], view.Texts[t], true});
   chunks.push_back({kKeyNames[kSeparatorKey], view.DecimalSeparator, true});

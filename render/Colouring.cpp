@@ -69,7 +69,7 @@ std::optional<TColor> ParseRgbHex(std::string_view text) {
   std::uint32_t v = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v, 16);
   if (text.size() != 6 || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return RGB(v >> 16, (v >> 8) & 0xFF, v & 0xFF);
+  return Hex(v);
 }
 
 std::optional<std::int32_t> ParseWhole(std::string_view text, std::int32_t least, std::int32_t most) {

@@ -19,4 +19,9 @@ struct TView {
   bool operator==(const TView&) const = default;
 };
 
+// The command's name, as a view stores it and messages name it.
+inline const char* CommandName(TOrbitKind command) {
+  return command == TOrbitKind::Julia ? "Julia" : "Mandelbrot";
+}
+
 }  // namespace wirolot
